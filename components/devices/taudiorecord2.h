@@ -1,0 +1,60 @@
+#pragma once
+
+#include "block.h"
+
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+
+class AudioBackend;
+
+// The capture component. Devices are the backend's sources (monitors included) followed by the
+// entry "Default input", which follows the system's default source; lines are the ports of the
+// selected source, numbered from 1 (line 0 is the source itself).
+//
+// All calls and all signals happen on the thread that created the object (the UI thread).
+// Failures raise ComponentError; a stream that fails while capturing raises from the component's
+// next event, so the application's exception handler sees it on the UI thread.
+class TAudioRecord2 : public QObject {
+    Q_OBJECT
+public:
+    explicit TAudioRecord2(std::shared_ptr<AudioBackend> backend, QObject* parent = nullptr);
+    ~TAudioRecord2() override;
+
+    std::int16_t GetMaxDeviceIndex();          // -1 when there is no device at all
+    void SelectDevice(int index);              // 0-based
+    QString GetDeviceName();
+    std::int16_t GetLineCount();               // ports of the selected device
+    void SelectLine(int line);                 // 1-based; 0 = the device itself
+    QString GetLineName();
+    bool GetLineActive();                      // the selected line is the active port
+    void SetLineActive(bool active);           // true makes the selected port active
+    int GetLineVolume();                       // 0..65536 = 0..100 % of the selected device
+    void SetLineVolume(int volume);
+
+    // The file's format handle and parameter; capture opens its stream in exactly that format.
+    void SetFormat(std::int32_t handle, std::int32_t param);
+    int CalcBufferSize(int ms);                // bytes of `ms` milliseconds in that format
+    void SetBufferSize(int bytes);             // the block size of OnEndArrayRecord
+
+    void StartCapture();                       // starts or resumes
+    // Stops; before it returns, what was captured and not yet delivered comes out as a last,
+    // possibly shorter block through OnEndArrayRecord.
+    void StopCapture();
+    int GetErrorCode() const;                  // non-zero when the stream could not start
+    Block GetRecordedBlock();                  // the block announced by OnEndArrayRecord
+    std::int64_t SamplesToMs(std::int64_t samples) const;
+    std::int64_t LostFrames() const;           // frames lost to overruns since SetFormat
+
+signals:
+    void OnEndArrayRecord(int nBlock);
+    // About every 50 ms while capturing: frames since the latest StartCapture and the peak
+    // levels (0..32767) since the previous event.
+    void OnTimer(qint64 CurrentSamples, int LevelLeft, int LevelRight);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d_;
+};
