@@ -1,0 +1,193 @@
+#include "player.h"
+
+#include "appstate.h"
+#include "componenterror.h"
+#include "formatcatalogue.h"
+#include "playbackfile.h"
+#include "ports.h"
+#include "prompts.h"
+#include "taudiofile2.h"
+#include "taudioplayer2.h"
+#include "tinifile.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+
+Player::Player(AppState& state, Display& display, RecordingsList& list, Prompts& prompts,
+               TAudioFile2& AudioFilepaly, TAudioPlayer2& AudioPlayer21, TIniFile& settings,
+               QObject* parent)
+    : QObject(parent), state_(state), display_(display), list_(list), prompts_(prompts),
+      file_(AudioFilepaly), player_(AudioPlayer21), settings_(settings) {
+    connect(&player_, &TAudioPlayer2::OnRequestOnLoadArray, this,
+            &Player::AudioPlayer21RequestOnLoadArray);
+    connect(&player_, &TAudioPlayer2::OnEndArrayPlay, this, &Player::AudioPlayer21EndArrayPlay);
+    connect(&player_, &TAudioPlayer2::OnEndPlay, this, &Player::AudioPlayer21EndPlay);
+    connect(&player_, &TAudioPlayer2::OnTimer, this, &Player::AudioPlayer21Timer);
+}
+
+void Player::PlaySelected() {
+    if (state_.play_paused) {
+        player_.StartPlayback();
+        state_.play_paused = false;
+        return;
+    }
+    if (state_.playing)
+        return;
+    if (state_.recording) {
+        prompts_.Information("Please stop recording first.");
+        return;
+    }
+    const int count = list_.Count();
+    if (count <= 0)
+        return;
+    if (list_.FirstSelected() < 0)
+        list_.Select(count - 1);
+    const int index = list_.FirstSelected();
+    const QString path = list_.Path(index);
+
+    display_.SetVisible("play_bar", true, true);
+    state_.sample_pos = 0;
+    state_.playing = true;
+    state_.play_paused = false;
+
+    {
+        QFile plain(path);
+        if (!plain.open(QIODevice::ReadOnly))
+            throw ComponentError(QString("%1: %2").arg(path, plain.errorString()).toStdString());
+        display_.SetText("s_sizeson", QString::number(plain.size() / 1024) + " KB");
+    }
+
+    if (file_.IsOpen())
+        file_.CloseFile();
+    OpenForPlayback(file_, settings_, path);
+    state_.play_index = index;
+
+    display_.SetText("s_mono", catalogue::ChannelName(file_.GetChannels()) + " " +
+                                   QString::number(file_.GetBitRate() / 1000) + "K" + " " +
+                                   QString::number(file_.GetSampleRate()) + "HZ");
+    state_.block_size = kBlockFrames;
+    file_.Seek(0, 3);
+    player_.SetFormat(file_.GetFormatHandle(), file_.GetFormatParam());
+    display_.ShowDisplay(true);
+    player_.StartPlayback();
+    display_.SetText("s_filename", QFileInfo(path).fileName());
+    FeedBlock();
+    FeedBlock();
+}
+
+void Player::FeedBlock() {
+    // The block lives only for this call; the player copies what it keeps.
+    const Block block = file_.ReadBlock(state_.block_size);
+    player_.QueueBlock(block);
+}
+
+void Player::StopPlaying() {
+    state_.sample_base = 0;
+    state_.playing = false;
+    state_.play_paused = false;
+    player_.StopPlayback();
+    file_.CloseFile();
+    display_.SetText("s_time", "00:00:00");
+    display_.ShowDisplay(false);
+    display_.SetVisible("play_bar", false, true);
+}
+
+void Player::TogglePlayPause() {
+    if (!state_.play_paused) {
+        state_.sample_base = state_.sample_pos;
+        player_.StopPlayback();
+    } else {
+        player_.StartPlayback();
+    }
+    state_.play_paused = !state_.play_paused;
+}
+
+void Player::SeekFromBar() {
+    state_.bar_follows = true;
+    player_.StopPlayback();
+    // What is still queued belongs to the old position; the player asks for blocks from the new
+    // position once it runs again.
+    player_.FlushQueue();
+    const int p = display_.GetPosition("play_bar");
+    if (p > kBarStopAbove) {
+        StopPlaying();
+        return;
+    }
+    const std::int64_t target = std::max<std::int64_t>(
+        0, MulDiv(std::max(p, 0), file_.GetLengthSamples(), kBarRange));
+    file_.Seek(target, 3);
+    state_.sample_base = target;
+    // Until the next timer event the position is the target, so a pause right after the seek
+    // keeps it.
+    state_.sample_pos = target;
+    player_.StartPlayback();
+    // The sound runs again, so the state says so: a later pause request then pauses.
+    state_.play_paused = false;
+}
+
+void Player::PlayPrevious() {
+    if (state_.play_index <= 0)
+        return;
+    list_.DeselectAll();
+    list_.Select(state_.play_index - 1);
+    StopPlaying();
+    PlaySelected();
+}
+
+void Player::PlayNext() {
+    if (state_.play_index >= list_.Count() - 1)
+        return;
+    list_.DeselectAll();
+    list_.Select(state_.play_index + 1);
+    StopPlaying();
+    PlaySelected();
+}
+
+void Player::SetMuted(bool mute) {
+    display_.SetVisible("spb1", mute, true);
+    display_.SetVisible("spb2", !mute, true);
+    player_.SetMute(mute);
+}
+
+void Player::VolumeFromSlider() {
+    const int v = std::clamp(display_.GetPosition("spb"), 0, 65534);
+    player_.SetVolume(v);
+}
+
+void Player::ShowVolumeAndMute() {
+    const bool mute = player_.GetMute();
+    display_.SetVisible("spb1", mute, true);
+    display_.SetVisible("spb2", !mute, true);
+    display_.SetPosition("spb", player_.GetVolume());
+}
+
+void Player::AudioPlayer21RequestOnLoadArray() {
+    if (state_.playing && file_.IsOpen())
+        FeedBlock();
+}
+
+void Player::AudioPlayer21EndArrayPlay() {
+    if (state_.playing && file_.IsOpen())
+        FeedBlock();
+}
+
+void Player::AudioPlayer21EndPlay() {
+    if (state_.playing)
+        StopPlaying();
+}
+
+void Player::AudioPlayer21Timer(qint64 CurrentSamples, int /*LevelLeft*/, int /*LevelRight*/) {
+    // While paused sample_base already holds the position; a late event must not add to it.
+    if (!state_.playing || state_.play_paused)
+        return;
+    state_.sample_pos = state_.sample_base + CurrentSamples;
+    display_.SetText("s_time", FormatElapsed(player_.SamplesToMs(state_.sample_pos)));
+    if (state_.bar_follows) {
+        std::int64_t d = MulDiv(state_.sample_pos, kBarRange, file_.GetLengthSamples());
+        d = std::clamp<std::int64_t>(d, 0, kBarRange);
+        display_.SetPosition("play_bar", static_cast<int>(d));
+        display_.SetProgressWidth(static_cast<int>(d));
+    }
+}
