@@ -1,0 +1,204 @@
+#include "encoderconfig.h"
+
+#include "formatcatalogue.h"
+#include "ports.h"
+#include "prompts.h"
+#include "taudiofile2.h"
+#include "taudiofile2lameenc.h"
+#include "tinifile.h"
+
+#include <QRegularExpression>
+#include <algorithm>
+
+namespace {
+
+constexpr std::int64_t kSecondsPerMinute = 60;
+
+std::int64_t KbpsPerMinute(std::int64_t kbps) {
+    return kbps * 1000 / 8 * kSecondsPerMinute;
+}
+
+std::int64_t PcmPerMinute(std::int64_t rate, std::int64_t channels, std::int64_t bits) {
+    return (rate * channels * bits + 7) / 8 * kSecondsPerMinute;
+}
+
+// The bit rate a WMA preset text names ("128Kbps"); the quality and lossless presets have none
+// and are estimated at CD rate, which none of them exceeds.
+std::int64_t WmaPerMinute(const QString& entry) {
+    static const QRegularExpression kbps(QStringLiteral("(\\d+)Kbps"));
+    const QRegularExpressionMatch m = kbps.match(entry);
+    if (m.hasMatch())
+        return KbpsPerMinute(m.captured(1).toLongLong());
+    return PcmPerMinute(44100, 2, 16);
+}
+
+} // namespace
+
+EncoderConfig::EncoderConfig(TIniFile& ini, TAudioFile2& fileWrite, TAudioFile2LameEnc& lameEnc,
+                             Display& display, Prompts& prompts, SettingsDialogPort& settingsDialog)
+    : ini_(ini), fileWrite_(fileWrite), lameEnc_(lameEnc), display_(display), prompts_(prompts),
+      settingsDialog_(settingsDialog) {}
+
+QString EncoderConfig::Mp3Description(int channels, int kbps, int rate) {
+    return catalogue::ChannelName(channels) + " " + QString::number(kbps) + "K " +
+           QString::number(rate) + "HZ";
+}
+
+QString EncoderConfig::WmaDescription(const QString& entry, int storedIndex) {
+    QString text = entry;
+    if (storedIndex < catalogue::kFirstWmaQualityPreset)
+        text.remove(QStringLiteral("bps"), Qt::CaseSensitive);
+    return text;
+}
+
+void EncoderConfig::Show(const QString& description) {
+    display_.SetText("s_mono", description);
+}
+
+bool EncoderConfig::ConfigureFormat(int formatIndex, bool userNamed) {
+    switch (formatIndex) {
+    case catalogue::Mp3:
+        return ConfigureMp3();
+    case catalogue::Wav:
+        ConfigureWav();
+        return true;
+    case catalogue::Wma:
+        ConfigureWma();
+        return true;
+    case catalogue::Ogg:
+        return ConfigureOgg(userNamed);
+    case catalogue::Raw:
+        ConfigureRaw();
+        return true;
+    default:
+        return true;
+    }
+}
+
+bool EncoderConfig::ConfigureMp3() {
+    const int rate = catalogue::SampleRate(ini_.ReadInteger("mp3", "frequency", 8));
+    const int kbps = catalogue::BitRate(ini_.ReadInteger("mp3", "bitrate", 11));
+    const int mode = catalogue::Channels(ini_.ReadInteger("mp3", "channel", 1));
+    lameEnc_.SetSampleRate(rate);
+    lameEnc_.SetBitrate(kbps);
+    lameEnc_.SetChannelMode(mode);
+    lameEnc_.SetQuality(ini_.ReadInteger("mp3", "quality", 9));
+
+    Show(Mp3Description(mode, kbps, rate));
+
+    int maxKbps = kbps;
+    if (ini_.ReadBool("mp3", "enable vbr", true)) {
+        const int vbrKbps = catalogue::BitRate(ini_.ReadInteger("mp3", "vbr bitrate", 11));
+        lameEnc_.SetVbrBitrate(vbrKbps);
+        lameEnc_.SetVbrQuality(ini_.ReadInteger("mp3", "vbr quality", 5));
+        maxKbps = std::max(maxKbps, vbrKbps);
+    }
+
+    const int checkRate = lameEnc_.GetSampleRate();
+    const int checkKbps = lameEnc_.GetBitrate();
+    const int checkMode = lameEnc_.GetChannelMode();
+    if (!fileWrite_.IsMp3FormatSupported(checkRate, checkKbps, checkMode)) {
+        prompts_.Information("This MP3 format is not supported.");
+        return false;
+    }
+    fileWrite_.SetMp3Encoder(lameEnc_.DefaultInterface());
+    // With VBR the VBR bit rate is the encoder's ceiling.
+    bytesPerMinute_ = KbpsPerMinute(maxKbps);
+    return true;
+}
+
+void EncoderConfig::ConfigureWav() {
+    switch (ini_.ReadInteger("wav", "mode", 0)) {
+    case 0:
+        fileWrite_.SetPcmFormat(44100, 2, 16);
+        Show("stereo 16B 44100HZ");
+        bytesPerMinute_ = PcmPerMinute(44100, 2, 16);
+        break;
+    case 1:
+        fileWrite_.SetPcmFormat(800, 1, 4);
+        Show("Mono 4B 800HZ");
+        bytesPerMinute_ = PcmPerMinute(800, 1, 4);
+        break;
+    case 2: {
+        const int rate = catalogue::SampleRate(ini_.ReadInteger("wav", "frequency", 8));
+        const int channels = catalogue::Channels(ini_.ReadInteger("wav", "channel", 1));
+        const int bits = catalogue::WavBits(ini_.ReadInteger("wav", "bit", 1));
+        fileWrite_.SetPcmFormat(rate, channels, bits);
+        Show(catalogue::ChannelName(channels) + " " + QString::number(bits) + "B " +
+             QString::number(rate) + "HZ");
+        bytesPerMinute_ = PcmPerMinute(rate, channels, bits);
+        break;
+    }
+    default:
+        // A hand-edited mode configures nothing; the file gets the format chosen last.
+        break;
+    }
+}
+
+void EncoderConfig::ConfigureWma() {
+    const int index = ini_.ReadInteger("wma", "format", catalogue::kDefaultWmaIndex);
+    fileWrite_.SetWmaFormat(catalogue::WmaPreset(index));
+    const QString entry = settingsDialog_.WmaEntryText();
+    Show(WmaDescription(entry, index));
+    bytesPerMinute_ = WmaPerMinute(
+        entry.isEmpty() ? catalogue::WmaEntries()[catalogue::kDefaultWmaIndex] : entry);
+}
+
+bool EncoderConfig::ConfigureOgg(bool userNamed) {
+    const bool qualityMode = ini_.ReadBool("ogg", "enable quality", userNamed);
+    const int rate = catalogue::SampleRate(ini_.ReadInteger("ogg", "frequency", 8));
+    const int channels = catalogue::Channels(ini_.ReadInteger("ogg", "channel", 1));
+    const int minKbps = catalogue::BitRate(ini_.ReadInteger("ogg", "min bitrate", 11));
+    const int maxKbps = catalogue::BitRate(ini_.ReadInteger("ogg", "max bitrate", 11));
+    const QString tail = " " + QString::number(rate) + "HZ";
+
+    if (qualityMode) {
+        const auto quality = static_cast<std::int16_t>(ini_.ReadInteger("ogg", "quality", 300));
+        fileWrite_.SetOggFormat(rate, channels, minKbps, minKbps, maxKbps, quality);
+        Show(catalogue::ChannelName(channels) + " " + QString::number(quality) + "Q" + tail);
+        // Vorbis at its top quality stays near 500 kbit/s for CD stereo.
+        bytesPerMinute_ = KbpsPerMinute(64 + 436 * std::clamp<int>(quality, 0, 1000) / 1000) *
+                          std::max(1, channels) * rate / (2 * 44100);
+        bytesPerMinute_ = std::max<std::int64_t>(bytesPerMinute_, KbpsPerMinute(64));
+        return true;
+    }
+
+    if (!fileWrite_.IsOggFormatSupported(rate, channels, minKbps, minKbps, maxKbps)) {
+        prompts_.Information("This OGG format is not supported.");
+        return false;
+    }
+    fileWrite_.SetOggFormat(rate, channels, minKbps, minKbps, maxKbps, -1);
+    Show(catalogue::ChannelName(channels) + " " + QString::number(minKbps) + "K" + tail);
+    bytesPerMinute_ = KbpsPerMinute(std::max(minKbps, maxKbps));
+    return true;
+}
+
+void EncoderConfig::ConfigureRaw() {
+    // One codec code per stored index, whichever way the file was named: a user-named file once
+    // got the index itself, which recorded the wrong codec (PCM as nothing, A-law as PCM...).
+    const int codecIndex = ini_.ReadInteger("raw", "format", catalogue::kDefaultRawCodecIndex);
+    const int codec = catalogue::RawCodec(codecIndex);
+    const int rate = catalogue::SampleRate(ini_.ReadInteger("raw", "f", 8));
+    const int channels = catalogue::Channels(ini_.ReadInteger("raw", "c", 1));
+    const int bits = catalogue::RawBits(ini_.ReadInteger("raw", "b", 5));
+    fileWrite_.SetRawFormat(codec, rate, channels, bits);
+    Show(catalogue::ChannelName(channels) + " " + QString::number(bits) + "B " +
+         QString::number(rate) + "HZ");
+
+    switch (codec) {
+    case 2: // A-law
+    case 3: // mu-law
+        bytesPerMinute_ = PcmPerMinute(rate, channels, 8);
+        break;
+    case 4: // GSM 6.10: 33 bytes per 160 samples
+        bytesPerMinute_ = static_cast<std::int64_t>(rate) * channels * 33 / 160 * 60;
+        break;
+    case 5: // IMA and MS ADPCM: about 4 bits per sample
+    case 6:
+        bytesPerMinute_ = PcmPerMinute(rate, channels, 5);
+        break;
+    default:
+        bytesPerMinute_ = PcmPerMinute(rate, channels, bits);
+        break;
+    }
+}

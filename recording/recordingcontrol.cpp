@@ -1,0 +1,228 @@
+#include "recordingcontrol.h"
+
+#include "appstate.h"
+#include "formatcatalogue.h"
+#include "ports.h"
+#include "prompts.h"
+#include "taudiofile2.h"
+#include "taudiorecord2.h"
+#include "tinifile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <exception>
+
+namespace {
+constexpr int kDiskCheckMs = 60 * 1000;
+constexpr int kBlockMs = 300;
+} // namespace
+
+RecordingControl::RecordingControl(const RecordingParts& parts)
+    : p_(parts), encoder_(parts.ini, parts.fileWrite, parts.lameEnc, parts.display, parts.prompts,
+                          parts.settingsDialog),
+      monitor_(parts.state, parts.record, parts.fileWrite, parts.display),
+      tagWriter_(parts.ini, parts.information), clock_([] { return QDateTime::currentDateTime(); }),
+      inhibitor_(&noInhibitor_), diskWatch_(systemFreeSpace_, parts.prompts) {
+    diskTimer_.setInterval(kDiskCheckMs);
+    QObject::connect(&diskTimer_, &QTimer::timeout, [this] { CheckDiskSpace(); });
+}
+
+RecordingControl::~RecordingControl() {
+    if (inhibited_)
+        inhibitor_->Release();
+}
+
+void RecordingControl::SetClock(Clock clock) {
+    clock_ = std::move(clock);
+}
+
+void RecordingControl::SetFreeSpaceSource(const FreeSpaceSource& source) {
+    diskWatch_.SetSource(source);
+}
+
+void RecordingControl::SetSleepInhibitor(SleepInhibitor& inhibitor) {
+    inhibitor_ = &inhibitor;
+}
+
+void RecordingControl::SetDiskCheckInterval(int ms) {
+    diskTimer_.setInterval(ms);
+}
+
+QString RecordingControl::TimeStampName(const QDateTime& when) {
+    // The month comes first, then the minute: "dd-MM--HH;mm;ss" in Qt's notation.
+    return when.toString(QStringLiteral("dd-MM--HH;mm;ss"));
+}
+
+QString RecordingControl::OverwriteQuestion(const QString& path) {
+    return QFileInfo(path).fileName() + "File has existed. Overwrite?";
+}
+
+QString RecordingControl::LostAudioText(std::int64_t lostMs, const QString& fileName) {
+    QString amount;
+    if (lostMs < 1000)
+        amount = QString::number(std::max<std::int64_t>(lostMs, 1)) + " ms";
+    else
+        amount = QString::number(static_cast<double>(lostMs) / 1000.0, 'f', 1) + " seconds";
+    return amount + " of audio could not be recorded into " + fileName +
+           ": the computer did not keep up with the sound input, so the recording has gaps.";
+}
+
+void RecordingControl::CheckDiskSpace() {
+    if (!p_.state.recording)
+        return;
+    diskWatch_.Check(QFileInfo(p_.state.out_file_name).absolutePath(), encoder_.BytesPerMinute());
+}
+
+void RecordingControl::StartRecording() {
+    AppState& s = p_.state;
+
+    // The dialog's choices are what this recording is made with; a refused choice keeps the
+    // stored settings and does not stop the start.
+    if (!s.recording && !s.record_paused)
+        p_.settingsDialog.SaveSettings();
+
+    if (s.record_paused) {
+        s.record_paused = false;
+        p_.record.StartCapture();
+        return;
+    }
+    if (s.recording)
+        return;
+    if (s.playing) {
+        p_.prompts.Information("Please stop playing first.");
+        return;
+    }
+
+    const bool userNamed = p_.ini.ReadBool("output", "name", false);
+    int format = p_.ini.ReadInteger("output", "format", catalogue::Mp3);
+    // A hand-edited format outside the list records in the format the read defaults to, rather
+    // than reusing the previous file name with a stale configuration.
+    if (!catalogue::IsOutputFormat(format))
+        format = catalogue::Mp3;
+
+    if (userNamed) {
+        const QString chosen = p_.prompts.SaveFileName(catalogue::SaveFilter(format));
+        if (chosen.isEmpty())
+            return;
+        s.out_file_name = chosen + catalogue::Extension(format);
+        if (!encoder_.ConfigureFormat(format, true))
+            return;
+    } else {
+        QString dir = p_.ini.ReadString("output", "dir", p_.defaultOutputDir);
+        if (!dir.endsWith('/'))
+            dir += '/';
+        QDir().mkdir(dir); // one level; a folder still missing makes CreateForWrite fail
+        s.out_file_name = dir + TimeStampName(clock_()) + catalogue::Extension(format);
+        if (!encoder_.ConfigureFormat(format, false))
+            return;
+    }
+
+    if (p_.fileWrite.IsOpen())
+        p_.fileWrite.CloseFile();
+
+    if (QFileInfo::exists(s.out_file_name)) {
+        if (!p_.prompts.YesNo(OverwriteQuestion(s.out_file_name))) {
+            s.sample_base = 0;
+            return;
+        }
+        QFile::setPermissions(s.out_file_name, QFile::permissions(s.out_file_name) |
+                                                   QFileDevice::ReadOwner |
+                                                   QFileDevice::WriteOwner);
+    }
+
+    diskWatch_.Begin();
+    diskWatch_.Check(QFileInfo(s.out_file_name).absolutePath(), encoder_.BytesPerMinute());
+
+    p_.fileWrite.CreateForWrite(s.out_file_name, 0);
+
+    s.sample_pos = 0;
+    s.recording = true;
+    s.record_paused = false;
+    monitor_.Reset();
+    if (!inhibited_) {
+        inhibitor_->Inhibit("Recording " + QFileInfo(s.out_file_name).fileName());
+        inhibited_ = true;
+    }
+    diskTimer_.start();
+
+    p_.display.ShowDisplay(true);
+    p_.display.SetText("s_filename", QFileInfo(s.out_file_name).fileName().replace(';', ':'));
+
+    p_.record.SetFormat(p_.fileWrite.GetFormatHandle(), p_.fileWrite.GetFormatParam());
+    s.block_size = p_.record.CalcBufferSize(kBlockMs);
+    p_.record.SetBufferSize(s.block_size);
+    p_.record.StartCapture();
+
+    if (p_.record.GetErrorCode() != 0)
+        StopRecording();
+}
+
+void RecordingControl::StopRecording() {
+    AppState& s = p_.state;
+    const bool wasOpen = s.recording || s.record_paused;
+    std::exception_ptr failure;
+    auto attempt = [&failure](auto&& step) {
+        try {
+            step();
+        } catch (...) {
+            if (!failure)
+                failure = std::current_exception();
+        }
+    };
+
+    s.sample_base = 0;
+    // The file is closed even when the last block could not be written.
+    attempt([&] { p_.record.StopCapture(); });
+    attempt([&] { p_.fileWrite.CloseFile(); });
+    s.stopping = true;
+
+    std::int64_t lostMs = 0;
+    if (wasOpen) {
+        attempt([&] {
+            // The list reads the final time from "s_time", so this comes before the reset below.
+            p_.list.AddToList();
+            tagWriter_.WriteTags(s.out_file_name);
+        });
+        attempt([&] {
+            const std::int64_t lost = p_.record.LostFrames();
+            if (lost > 0)
+                lostMs = p_.record.SamplesToMs(lost);
+        });
+    }
+
+    s.recording = false;
+    s.stopping = false;
+    s.record_paused = false;
+    diskTimer_.stop();
+    if (inhibited_) {
+        inhibitor_->Release();
+        inhibited_ = false;
+    }
+    p_.display.SetText("s_time", "00:00:00");
+    p_.display.ShowDisplay(false);
+
+    if (lostMs > 0)
+        p_.prompts.Information(LostAudioText(lostMs, QFileInfo(s.out_file_name).fileName()));
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+void RecordingControl::ToggleRecordPause() {
+    AppState& s = p_.state;
+    if (!s.record_paused) {
+        s.sample_base = s.sample_pos;
+        p_.record.StopCapture();
+    } else {
+        p_.record.StartCapture();
+    }
+    s.record_paused = !s.record_paused;
+}
+
+void RecordingControl::AudioRecord1Timer(qint64 CurrentSamples, int LevelLeft, int LevelRight) {
+    monitor_.AudioRecord1Timer(CurrentSamples, LevelLeft, LevelRight);
+}
+
+void RecordingControl::AudioRecord1EndArrayRecord(int nBlock) {
+    monitor_.AudioRecord1EndArrayRecord(nBlock);
+}
