@@ -23,7 +23,9 @@ public:
     explicit TAudioRecord2(std::shared_ptr<AudioBackend> backend, QObject* parent = nullptr);
     ~TAudioRecord2() override;
 
-    std::int16_t GetMaxDeviceIndex();          // -1 when there is no device at all
+    // The index of "Default input", the last entry; it is there even when no sound server answers
+    // (capture from it then fails to start), so the result is never negative.
+    std::int16_t GetMaxDeviceIndex();
     void SelectDevice(int index);              // 0-based
     QString GetDeviceName();
     std::int16_t GetLineCount();               // ports of the selected device
@@ -44,6 +46,7 @@ public:
     // possibly shorter block through OnEndArrayRecord.
     void StopCapture();
     int GetErrorCode() const;                  // non-zero when the stream could not start
+    QString GetErrorText() const;              // why, when GetErrorCode is non-zero
     Block GetRecordedBlock();                  // the block announced by OnEndArrayRecord
     std::int64_t SamplesToMs(std::int64_t samples) const;
     std::int64_t LostFrames() const;           // frames lost to overruns since SetFormat

@@ -1,0 +1,123 @@
+#pragma once
+
+#include "pcmformat.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The sound server as the capture and player components see it: devices, their ports and
+// volumes, and PCM streams in a given format. Two implementations: PulseBackend (production) and
+// SimulatedBackend (tests).
+//
+// Threads: every method of the backend and of its streams is called from the one thread that owns
+// the components (the UI thread). An implementation may run its own thread to move samples; it
+// then only ever calls the `wake` function a stream was opened with, from that thread.
+//
+// Errors: a failing operation throws ComponentError whose message names the device and the cause
+// (for example "Cannot connect to the sound server: Connection refused").
+//
+// Volumes are 0..65536 for 0..100 % (PulseAudio's PA_VOLUME_NORM is 65536).
+
+struct AudioPort {
+    std::string name;        // server name, used to select the port
+    std::string description; // what the user sees
+};
+
+struct AudioSource {
+    std::string name;        // server name, passed back to OpenCapture and the setters
+    std::string description; // what the user sees
+    bool monitor = false;    // the monitor of a sink
+    std::vector<AudioPort> ports;
+    int activePort = -1;     // index into ports; -1 when the source has none
+    int volume = 0;          // 0..65536, the average over the source's channels
+};
+
+struct AudioSink {
+    std::string name;
+    std::string description;
+};
+
+// Called when new data or a state change is waiting (captured data, room in a playback buffer, a
+// failure). It may be called from the backend's own thread and must only schedule work (for
+// example a queued invocation on the UI thread); it must not call back into the stream.
+using WakeFunction = std::function<void()>;
+
+// A capture stream, open from OpenCapture until destroyed. The backend keeps at least ten seconds
+// of captured audio for the reader, so a UI thread that is busy for a few seconds loses nothing.
+class CaptureStream {
+public:
+    virtual ~CaptureStream() = default;
+
+    // Copies up to maxBytes of captured PCM in the stream's format (whole frames only) and returns
+    // the byte count; 0 when nothing is waiting. Never blocks.
+    virtual std::size_t Read(std::uint8_t* dst, std::size_t maxBytes) = 0;
+    // Frames the stream had to drop since it was opened (buffer full, gaps from the server).
+    virtual std::int64_t LostFrames() const = 0;
+    // Empty while the stream works; once it failed (the server went away, the device vanished),
+    // the cause, and no further data arrives. Data already captured can still be read.
+    virtual std::string Error() const = 0;
+};
+
+// A playback stream, open from OpenPlayback until destroyed; it starts unpaused. The backend
+// buffers at least ten seconds written by Write.
+class PlaybackStream {
+public:
+    virtual ~PlaybackStream() = default;
+
+    // Takes as much of the PCM as fits (whole frames only) and returns the byte count taken.
+    // Never blocks.
+    virtual std::size_t Write(const std::uint8_t* src, std::size_t bytes) = 0;
+    // Frames played out by the device since the stream was opened or last flushed; grows
+    // monotonically between flushes and never passes the frames written.
+    virtual std::int64_t PlayedFrames() = 0;
+    // Paused, the device consumes nothing and what is buffered stays.
+    virtual void SetPaused(bool paused) = 0;
+    // Drops everything written and not yet played; PlayedFrames starts again from 0.
+    virtual void Flush() = 0;
+    // No more data follows for now: play out everything written, even a remainder shorter than
+    // the device's start threshold, until PlayedFrames reaches the frames written.
+    virtual void Drain() = 0;
+    virtual void SetVolume(int volume) = 0; // 0..65536
+    virtual void SetMute(bool mute) = 0;
+    virtual std::string Error() const = 0;  // as CaptureStream::Error
+};
+
+class AudioBackend {
+public:
+    // A source name that follows the system's default source wherever it is accepted.
+    static constexpr const char* kDefaultSource = "@DEFAULT_SOURCE@";
+    static constexpr const char* kDefaultSink = "@DEFAULT_SINK@";
+
+    virtual ~AudioBackend() = default;
+
+    // Every source, monitors included, in the server's order. Blocks for one server round trip.
+    virtual std::vector<AudioSource> Sources() = 0;
+    // One source by name (kDefaultSource allowed); nothing when there is no such source.
+    virtual std::optional<AudioSource> Source(const std::string& name) = 0;
+    virtual std::vector<AudioSink> Sinks() = 0;
+    virtual void SetActivePort(const std::string& source, const std::string& port) = 0;
+    // Sets every channel of the source to `volume` (0..65536).
+    virtual void SetSourceVolume(const std::string& source, int volume) = 0;
+
+    // Opens a stream in exactly `format`; the server converts and resamples from the device.
+    // Returns once the stream runs, or throws. `wake` as described above.
+    virtual std::unique_ptr<CaptureStream> OpenCapture(const std::string& source,
+                                                       const PcmFormat& format,
+                                                       WakeFunction wake) = 0;
+    virtual std::unique_ptr<PlaybackStream> OpenPlayback(const std::string& sink,
+                                                         const PcmFormat& format,
+                                                         WakeFunction wake) = 0;
+
+    // A monotonic clock in milliseconds that paces the components' periodic events: real time
+    // for PulseAudio, the test's clock for a simulation.
+    virtual std::int64_t NowMs() const = 0;
+};
+
+// The production backend. Creating it never fails: it connects on first use and again after the
+// server went away, and each operation throws ComponentError while no server answers.
+std::shared_ptr<AudioBackend> MakePulseBackend(const std::string& appName);

@@ -1,0 +1,318 @@
+#include "taudiorecord2.h"
+
+#include "audiobackend.h"
+#include "componenterror.h"
+#include "peaklevels.h"
+#include "pcmformat.h"
+
+#include <QPointer>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <atomic>
+#include <limits>
+#include <optional>
+
+namespace {
+
+constexpr int kPollMs = 20;
+constexpr int kTimerEventMs = 50;
+const char* const kDefaultInputName = "Default input";
+
+} // namespace
+
+struct TAudioRecord2::Impl {
+    TAudioRecord2* q = nullptr;
+    std::shared_ptr<AudioBackend> backend;
+
+    std::vector<AudioSource> devices; // as listed by the latest GetMaxDeviceIndex
+    int device = -1;                  // index into devices; anything else is "Default input"
+    int line = 0;
+
+    std::optional<PcmFormat> format;
+    int blockBytes = 0;
+
+    std::unique_ptr<CaptureStream> stream;
+    Block pending;   // captured, not yet handed out
+    Block announced; // the block of the latest OnEndArrayRecord
+    int blockCount = 0;
+    std::int64_t current = 0;
+    PeakLevels peaks;
+    std::int64_t lastTimerMs = 0;
+    int errorCode = 0;
+    std::string errorText;
+    std::int64_t lostBefore = 0; // frames lost by streams already closed
+
+    QTimer poll;
+    std::shared_ptr<std::atomic<bool>> wakeQueued = std::make_shared<std::atomic<bool>>(false);
+    bool processing = false;
+    std::vector<std::uint8_t> scratch;
+
+    PcmFormat Format() const { return format.value_or(PcmFormat{}); }
+
+    std::string SourceName() const {
+        if (device >= 0 && device < static_cast<int>(devices.size()))
+            return devices[device].name;
+        return AudioBackend::kDefaultSource;
+    }
+
+    std::optional<AudioSource> SelectedSource() {
+        try {
+            return backend->Source(SourceName());
+        } catch (const ComponentError&) {
+            return std::nullopt; // no server: the start-up lists stay empty
+        }
+    }
+
+    int BlockBytes() const {
+        const int bpf = Format().BytesPerFrame();
+        const int bytes = blockBytes > 0 ? blockBytes : bpf * Format().rate * 300 / 1000;
+        return std::max(bpf, bytes / bpf * bpf);
+    }
+
+    // Moves everything the stream holds into `pending`, counting frames and peaks.
+    void ReadAll() {
+        if (!stream)
+            return;
+        const PcmFormat f = Format();
+        scratch.resize(std::max<std::size_t>(64 * 1024, f.BytesPerFrame()));
+        for (;;) {
+            const std::size_t n = stream->Read(scratch.data(), scratch.size());
+            if (n == 0)
+                break;
+            peaks.Add(scratch.data(), n, f);
+            current += static_cast<std::int64_t>(n / f.BytesPerFrame());
+            pending.insert(pending.end(), scratch.begin(), scratch.begin() + n);
+        }
+    }
+
+    void CloseStream() {
+        if (!stream)
+            return;
+        lostBefore += stream->LostFrames();
+        stream.reset();
+        poll.stop();
+    }
+
+    void Announce(Block block) {
+        announced = std::move(block);
+        emit q->OnEndArrayRecord(++blockCount);
+    }
+
+    // Hands out every full block. A slot may stop the capture meanwhile, which flushes the rest.
+    void EmitFullBlocks() {
+        const std::size_t size = BlockBytes();
+        while (pending.size() >= size) {
+            Block block(pending.begin(), pending.begin() + size);
+            pending.erase(pending.begin(), pending.begin() + size);
+            Announce(std::move(block));
+        }
+    }
+
+    void Process() {
+        if (processing || !stream)
+            return;
+        processing = true;
+        struct Reset {
+            bool& flag;
+            ~Reset() { flag = false; }
+        } reset{processing};
+
+        ReadAll();
+        const std::string failure = stream->Error();
+        if (!failure.empty()) {
+            ReadAll(); // what arrived before the failure still goes to the file
+            CloseStream();
+        }
+        EmitFullBlocks();
+        if (!failure.empty())
+            throw ComponentError(failure);
+        const std::int64_t now = backend->NowMs();
+        if (stream && now - lastTimerMs >= kTimerEventMs) {
+            lastTimerMs = now;
+            const auto [left, right] = peaks.Take();
+            emit q->OnTimer(current, left, right);
+        }
+    }
+
+    WakeFunction MakeWake() {
+        // Called from the backend's thread: at most one queued call is outstanding.
+        QPointer<TAudioRecord2> target(q);
+        auto queued = wakeQueued;
+        return [target, queued]() {
+            if (target && QThread::currentThread() == target->thread()) {
+                target->d_->Process();
+                return;
+            }
+            if (queued->exchange(true))
+                return;
+            QMetaObject::invokeMethod(
+                target.data(),
+                [target, queued]() {
+                    queued->store(false);
+                    if (target)
+                        target->d_->Process();
+                },
+                Qt::QueuedConnection);
+        };
+    }
+};
+
+TAudioRecord2::TAudioRecord2(std::shared_ptr<AudioBackend> backend, QObject* parent)
+    : QObject(parent), d_(std::make_unique<Impl>()) {
+    d_->q = this;
+    d_->backend = std::move(backend);
+    d_->poll.setInterval(kPollMs);
+    connect(&d_->poll, &QTimer::timeout, this, [this]() { d_->Process(); });
+}
+
+TAudioRecord2::~TAudioRecord2() {
+    // The stream goes first, so the backend's thread wakes nobody afterwards.
+    d_->stream.reset();
+}
+
+std::int16_t TAudioRecord2::GetMaxDeviceIndex() {
+    try {
+        d_->devices = d_->backend->Sources();
+    } catch (const ComponentError&) {
+        d_->devices.clear(); // no server: "Default input" alone, which then fails to start
+    }
+    const int max = std::numeric_limits<std::int16_t>::max() - 1;
+    if (static_cast<int>(d_->devices.size()) > max)
+        d_->devices.resize(max);
+    return static_cast<std::int16_t>(d_->devices.size());
+}
+
+void TAudioRecord2::SelectDevice(int index) {
+    d_->device = index;
+    d_->line = 0;
+}
+
+QString TAudioRecord2::GetDeviceName() {
+    if (d_->device >= 0 && d_->device < static_cast<int>(d_->devices.size()))
+        return QString::fromStdString(d_->devices[d_->device].description);
+    return QString::fromLatin1(kDefaultInputName);
+}
+
+std::int16_t TAudioRecord2::GetLineCount() {
+    const auto source = d_->SelectedSource();
+    if (!source)
+        return 0;
+    return static_cast<std::int16_t>(
+        std::min<std::size_t>(source->ports.size(), std::numeric_limits<std::int16_t>::max()));
+}
+
+void TAudioRecord2::SelectLine(int line) { d_->line = line; }
+
+QString TAudioRecord2::GetLineName() {
+    const auto source = d_->SelectedSource();
+    if (!source)
+        return {};
+    if (d_->line >= 1 && d_->line <= static_cast<int>(source->ports.size()))
+        return QString::fromStdString(source->ports[d_->line - 1].description);
+    return QString::fromStdString(source->description);
+}
+
+bool TAudioRecord2::GetLineActive() {
+    const auto source = d_->SelectedSource();
+    if (!source)
+        return false;
+    if (d_->line >= 1 && d_->line <= static_cast<int>(source->ports.size()))
+        return source->activePort == d_->line - 1;
+    return source->ports.empty() && d_->line == 0;
+}
+
+void TAudioRecord2::SetLineActive(bool active) {
+    if (!active)
+        return; // a port stops being active only when another one becomes active
+    const auto source = d_->SelectedSource();
+    if (!source || d_->line < 1 || d_->line > static_cast<int>(source->ports.size()))
+        return;
+    d_->backend->SetActivePort(source->name, source->ports[d_->line - 1].name);
+}
+
+int TAudioRecord2::GetLineVolume() {
+    const auto source = d_->SelectedSource();
+    return source ? source->volume : 0;
+}
+
+void TAudioRecord2::SetLineVolume(int volume) {
+    const auto source = d_->SelectedSource();
+    if (!source)
+        return; // no server or no such source: nothing to set, and start-up must go on
+    d_->backend->SetSourceVolume(source->name, std::clamp(volume, 0, 65536));
+}
+
+void TAudioRecord2::SetFormat(std::int32_t handle, std::int32_t param) {
+    const auto format = PcmFormat::FromHandle(handle, param);
+    if (!format)
+        throw ComponentError("Recording: the format handle " + std::to_string(handle) +
+                             " and parameter " + std::to_string(param) +
+                             " describe no PCM format");
+    if (d_->stream || !d_->pending.empty())
+        StopCapture();
+    d_->format = format;
+    d_->lostBefore = 0;
+}
+
+int TAudioRecord2::CalcBufferSize(int ms) {
+    const PcmFormat f = d_->Format();
+    const std::int64_t frames = static_cast<std::int64_t>(std::max(ms, 0)) * f.rate / 1000;
+    const std::int64_t bytes = std::max<std::int64_t>(frames, 1) * f.BytesPerFrame();
+    return static_cast<int>(std::min<std::int64_t>(bytes, std::numeric_limits<int>::max()));
+}
+
+void TAudioRecord2::SetBufferSize(int bytes) { d_->blockBytes = std::max(bytes, 0); }
+
+void TAudioRecord2::StartCapture() {
+    d_->errorCode = 0;
+    d_->errorText.clear();
+    if (d_->stream)
+        return;
+    if (!d_->format) {
+        d_->errorCode = 1;
+        d_->errorText = "Recording: no format was set before the capture started";
+        return;
+    }
+    try {
+        d_->stream = d_->backend->OpenCapture(d_->SourceName(), *d_->format, d_->MakeWake());
+    } catch (const ComponentError& e) {
+        d_->errorCode = 1;
+        d_->errorText = e.what();
+        return;
+    }
+    d_->current = 0;
+    d_->peaks.Take();
+    d_->lastTimerMs = d_->backend->NowMs();
+    d_->poll.start();
+}
+
+void TAudioRecord2::StopCapture() {
+    d_->ReadAll();
+    d_->CloseStream();
+    d_->EmitFullBlocks();
+    if (!d_->pending.empty()) {
+        Block rest;
+        rest.swap(d_->pending);
+        d_->Announce(std::move(rest));
+    }
+}
+
+int TAudioRecord2::GetErrorCode() const { return d_->errorCode; }
+
+QString TAudioRecord2::GetErrorText() const { return QString::fromStdString(d_->errorText); }
+
+Block TAudioRecord2::GetRecordedBlock() {
+    Block out;
+    out.swap(d_->announced);
+    return out;
+}
+
+std::int64_t TAudioRecord2::SamplesToMs(std::int64_t samples) const {
+    return FramesToMs(samples, d_->Format().rate);
+}
+
+std::int64_t TAudioRecord2::LostFrames() const {
+    return d_->lostBefore + (d_->stream ? d_->stream->LostFrames() : 0);
+}
