@@ -81,6 +81,7 @@ void Player::FeedBlock() {
     // The block lives only for this call; the player copies what it keeps.
     const Block block = file_.ReadBlock(state_.block_size);
     player_.QueueBlock(block);
+    ++blocksFed_;
 }
 
 void Player::StopPlaying() {

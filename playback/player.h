@@ -68,6 +68,10 @@ public:
     void AudioPlayer21EndPlay();
     void AudioPlayer21Timer(qint64 CurrentSamples, int LevelLeft, int LevelRight);
 
+    // Blocks read and queued since construction, for diagnostics: the streaming rule above is
+    // observable through it.
+    std::int64_t BlocksFed() const { return blocksFed_; }
+
     // Play-bar units of the whole file.
     static constexpr int kBarRange = 9820;
     // Releasing the bar beyond this ends playback instead of seeking.
@@ -82,4 +86,5 @@ private:
     TAudioFile2& file_;
     TAudioPlayer2& player_;
     TIniFile& settings_;
+    std::int64_t blocksFed_ = 0;
 };
