@@ -1,0 +1,170 @@
+#include "containerdecoder.h"
+
+#include "componenterror.h"
+#include "ffmpegio.h"
+#include "filesink.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/dict.h>
+}
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+
+ContainerDecoder::ContainerDecoder(const std::string& path) : PacketDecoder(path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        FailOpen(std::strerror(errno));
+    if (!S_ISREG(st.st_mode))
+        FailOpen("not a regular file");
+    format_ = avformat_alloc_context();
+    if (format_ == nullptr)
+        FailOpen("out of memory");
+    // Headers are all we need; keep probing short so listing many files stays quick.
+    format_->probesize = 64 * 1024;
+    format_->max_analyze_duration = 500000;
+    AVDictionary* options = nullptr;
+    // MP3: seek through the packet index, not the approximate table of contents, so
+    // timestamps after a seek are exact.
+    av_dict_set(&options, "usetoc", "0", 0);
+    int rc = avformat_open_input(&format_, path.c_str(), nullptr, &options);
+    av_dict_free(&options);
+    if (rc < 0) {
+        format_ = nullptr; // freed by avformat_open_input
+        if (rc == AVERROR(ENOENT) || rc == AVERROR(EACCES) || rc == AVERROR(EISDIR))
+            FailOpen(AvErrorText(rc));
+        FailOpen("not an audio file we can read");
+    }
+    stream_ = av_find_best_stream(format_, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    AVCodecParameters* par = stream_ >= 0 ? format_->streams[stream_]->codecpar : nullptr;
+    if (par == nullptr || par->sample_rate <= 0 || par->ch_layout.nb_channels <= 0) {
+        // Some containers learn the format only from the first packets.
+        if (avformat_find_stream_info(format_, nullptr) < 0)
+            FailOpen("not an audio file we can read");
+        stream_ = av_find_best_stream(format_, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+        par = stream_ >= 0 ? format_->streams[stream_]->codecpar : nullptr;
+    }
+    if (par == nullptr)
+        FailOpen("not an audio file we can read");
+    for (unsigned i = 0; i < format_->nb_streams; ++i)
+        if (static_cast<int>(i) != stream_)
+            format_->streams[i]->discard = AVDISCARD_ALL;
+    OpenCodec(par);
+    frameSize_ = par->frame_size;
+}
+
+ContainerDecoder::~ContainerDecoder() {
+    if (format_ != nullptr)
+        avformat_close_input(&format_);
+}
+
+std::int64_t ContainerDecoder::ToFrames(std::int64_t ts) const {
+    const AVRational tb = format_->streams[stream_]->time_base;
+    return av_rescale_q_rnd(ts, tb, AVRational{1, rate_},
+                            static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
+}
+
+std::int64_t ContainerDecoder::LengthFrames() {
+    if (length_ >= 0)
+        return length_;
+    const AVStream* st = format_->streams[stream_];
+    if (st->duration != AV_NOPTS_VALUE && st->duration > 0)
+        length_ = ToFrames(st->duration);
+    else if (format_->duration != AV_NOPTS_VALUE && format_->duration > 0)
+        length_ = av_rescale(format_->duration, rate_, AV_TIME_BASE);
+    else
+        length_ = ScanLength();
+    return length_;
+}
+
+std::int64_t ContainerDecoder::ScanLength() {
+    // No record of the length: read every packet (no decoding) and add up their durations.
+    if (av_seek_frame(format_, stream_, 0, AVSEEK_FLAG_BACKWARD) < 0)
+        av_seek_frame(format_, -1, 0, AVSEEK_FLAG_BYTE | AVSEEK_FLAG_BACKWARD);
+    AVPacket* pkt = av_packet_alloc();
+    std::int64_t first = AV_NOPTS_VALUE, end = 0, summed = 0;
+    while (pkt != nullptr && av_read_frame(format_, pkt) >= 0) {
+        if (pkt->stream_index == stream_) {
+            if (pkt->pts != AV_NOPTS_VALUE) {
+                if (first == AV_NOPTS_VALUE)
+                    first = pkt->pts;
+                end = std::max(end, pkt->pts + pkt->duration - first);
+            }
+            summed += pkt->duration;
+        }
+        av_packet_unref(pkt);
+    }
+    av_packet_free(&pkt);
+    Reposition(0);
+    return ToFrames(std::max(end, summed));
+}
+
+int ContainerDecoder::BitRate() {
+    const AVCodecParameters* par = format_->streams[stream_]->codecpar;
+    if (format_->bit_rate > 0)
+        return static_cast<int>(std::min<std::int64_t>(format_->bit_rate, INT32_MAX));
+    if (par->bit_rate > 0)
+        return static_cast<int>(std::min<std::int64_t>(par->bit_rate, INT32_MAX));
+    const std::int64_t frames = LengthFrames();
+    const std::int64_t size = format_->pb != nullptr ? avio_size(format_->pb) : 0;
+    if (frames > 0 && size > 0)
+        return static_cast<int>(std::min<std::int64_t>(size * 8 * rate_ / frames, INT32_MAX));
+    return 0;
+}
+
+int ContainerDecoder::ReadPacket(AVPacket* packet) {
+    for (;;) {
+        const int rc = av_read_frame(format_, packet);
+        if (rc < 0)
+            return rc;
+        if (packet->stream_index == stream_)
+            return 0;
+        av_packet_unref(packet);
+    }
+}
+
+std::int64_t ContainerDecoder::Reposition(std::int64_t frame) {
+    if (frame <= 0) {
+        // The beginning: the demuxer restarts its own start-of-stream handling (encoder delay).
+        if (avformat_seek_file(format_, stream_, INT64_MIN, INT64_MIN, 0, 0) < 0)
+            av_seek_frame(format_, -1, 0, AVSEEK_FLAG_BYTE | AVSEEK_FLAG_BACKWARD);
+        return 0;
+    }
+    if (origin_ == kUnknown)
+        LearnOrigin();
+    const AVRational tb = format_->streams[stream_]->time_base;
+    const std::int64_t ts = av_rescale_q(frame, AVRational{1, rate_}, tb) +
+                            origin_;
+    if (av_seek_frame(format_, stream_, ts, AVSEEK_FLAG_BACKWARD) < 0) {
+        Reposition(0);
+        return 0;
+    }
+    return kUnknown;
+}
+
+void ContainerDecoder::LearnOrigin() {
+    const std::int64_t ts = FirstTimestamp();
+    origin_ = ts == AV_NOPTS_VALUE ? 0 : ts;
+}
+
+std::int64_t ContainerDecoder::FramePosition(const AVFrame* frame) {
+    const std::int64_t ts = frame->best_effort_timestamp;
+    if (ts == AV_NOPTS_VALUE)
+        return kUnknown;
+    std::int64_t pos = ToFrames(ts - origin_);
+    // Timestamps coarser than one sample (ASF counts milliseconds) are put back on the codec's
+    // frame grid, on which every frame starts.
+    const AVRational tb = format_->streams[stream_]->time_base;
+    const int grid = frameSize_ > 0 ? frameSize_ : frame->nb_samples;
+    if (tb.den < rate_ * static_cast<std::int64_t>(tb.num) && grid > 0)
+        pos = (pos + grid / 2) / grid * grid;
+    return pos;
+}
+
+std::int64_t ContainerDecoder::Preroll() const {
+    // One second settles every decoder here (MP3's bit reservoir, Vorbis' overlap).
+    return rate_;
+}

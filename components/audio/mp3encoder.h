@@ -1,0 +1,39 @@
+#pragma once
+
+#include "audioencoder.h"
+#include "filesink.h"
+#include "taudiofile2lameenc.h"
+
+#include <vector>
+
+struct lame_global_struct;
+
+// MPEG audio layer III through LAME. Constant bit rate, or LAME's VBR (mtrh) with the VBR quality
+// and the VBR bit rate as the maximum. LAME's info frame (Xing/LAME tag) is written over the first
+// frame at close, so players show the right length and seek well; until then the placeholder
+// frame LAME emits first keeps the file decodable.
+class Mp3Encoder : public AudioEncoder {
+public:
+    explicit Mp3Encoder(const Mp3EncoderSettings& settings);
+    ~Mp3Encoder() override;
+
+    PcmFormat InputFormat() const override { return input_; }
+    void Open(const std::string& path) override;
+    void Write(const std::uint8_t* pcm, std::size_t frames) override;
+    void Close() override;
+
+    // The component's rule for which combinations it encodes (bit rate in kbit/s).
+    static bool IsSupported(int sampleRate, int bitrate, int channelMode);
+    // The highest bit rate the MPEG version of `sampleRate` allows, 0 for other rates.
+    static int MaxBitrate(int sampleRate);
+
+private:
+    void Release();
+
+    Mp3EncoderSettings settings_;
+    PcmFormat input_;
+    lame_global_struct* lame_ = nullptr;
+    FileSink sink_;
+    std::vector<unsigned char> out_;
+    std::vector<short> left_, right_;
+};

@@ -1,0 +1,108 @@
+#include "taudioinformation2.h"
+
+#include "componenterror.h"
+#include "filesink.h"
+
+#include <taglib/apefile.h>
+#include <taglib/asffile.h>
+#include <taglib/fileref.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/infotag.h>
+#include <taglib/mpegfile.h>
+#include <taglib/tag.h>
+#include <taglib/vorbisfile.h>
+#include <taglib/wavfile.h>
+
+namespace {
+
+TagLib::String ToTagString(const QString& s) { return TagLib::String(s.toStdString(), TagLib::String::UTF8); }
+
+void Fill(TagLib::Tag* tag, const QString& album, const QString& artist, const QString& comments,
+          const QString& title, const QString& genre) {
+    if (tag == nullptr)
+        return;
+    tag->setAlbum(ToTagString(album));
+    tag->setArtist(ToTagString(artist));
+    tag->setComment(ToTagString(comments));
+    tag->setTitle(ToTagString(title));
+    tag->setGenre(ToTagString(genre));
+}
+
+} // namespace
+
+void TAudioInformation2::Put(const QString& property, const QString& value) {
+    const QString name = property.toLower();
+    if (name == "infoalbum")
+        album_ = value;
+    else if (name == "infoartist")
+        artist_ = value;
+    else if (name == "infocomments")
+        comments_ = value;
+    else if (name == "infotitle")
+        title_ = value;
+    else if (name == "infogenres")
+        genre_ = value;
+    else
+        throw ComponentError("The tag component has no property '" + property.toStdString() + "'.");
+}
+
+QString TAudioInformation2::Get(const QString& property) const {
+    const QString name = property.toLower();
+    if (name == "infoalbum")
+        return album_;
+    if (name == "infoartist")
+        return artist_;
+    if (name == "infocomments")
+        return comments_;
+    if (name == "infotitle")
+        return title_;
+    if (name == "infogenres")
+        return genre_;
+    throw ComponentError("The tag component has no property '" + property.toStdString() + "'.");
+}
+
+void TAudioInformation2::WriteTags(const QString& path) {
+    const std::string p = path.toStdString();
+    const QString lower = path.toLower();
+    // Headerless audio has no place for tags: anything written into it would be played as sound.
+    if (lower.endsWith(".raw"))
+        return;
+    const QByteArray local = path.toLocal8Bit();
+    const TagLib::FileName name(local.constData());
+    auto fail = [&](const char* cause) { throw ComponentError(FileErrorText("tag", p, cause)); };
+    bool saved = false;
+    if (lower.endsWith(".mp3")) {
+        TagLib::MPEG::File f(name, false);
+        if (!f.isValid())
+            fail("not an MP3 file TagLib can read");
+        Fill(f.ID3v2Tag(true), album_, artist_, comments_, title_, genre_);
+        saved = f.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripNone, TagLib::ID3v2::v4);
+    } else if (lower.endsWith(".wav")) {
+        TagLib::RIFF::WAV::File f(name, false);
+        if (!f.isValid())
+            fail("not a WAV file TagLib can read");
+        Fill(f.InfoTag(), album_, artist_, comments_, title_, genre_);
+        Fill(f.ID3v2Tag(), album_, artist_, comments_, title_, genre_);
+        saved = f.save(TagLib::RIFF::WAV::File::AllTags, TagLib::File::StripNone, TagLib::ID3v2::v4);
+    } else if (lower.endsWith(".ogg")) {
+        TagLib::Ogg::Vorbis::File f(name, false);
+        if (!f.isValid())
+            fail("not an Ogg Vorbis file TagLib can read");
+        Fill(f.tag(), album_, artist_, comments_, title_, genre_);
+        saved = f.save();
+    } else if (lower.endsWith(".wma")) {
+        TagLib::ASF::File f(name, false);
+        if (!f.isValid())
+            fail("not a WMA file TagLib can read");
+        Fill(f.tag(), album_, artist_, comments_, title_, genre_);
+        saved = f.save();
+    } else {
+        TagLib::FileRef f(name, false);
+        if (f.isNull() || f.tag() == nullptr)
+            fail("not an audio file TagLib can tag");
+        Fill(f.tag(), album_, artist_, comments_, title_, genre_);
+        saved = f.save();
+    }
+    if (!saved)
+        fail("TagLib could not save the tags");
+}
