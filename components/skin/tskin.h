@@ -8,6 +8,7 @@
 
 class QWidget;
 class SkinSurface;
+class SkinFormInstance;
 struct SkinModel;
 struct SkinElementModel;
 struct SkinFormModel;
@@ -19,7 +20,9 @@ struct SkinRect {
     bool operator==(const SkinRect&) const = default;
 };
 
-// One element of an applied skin form. Changes take effect on screen at the next Redraw.
+// One element of an applied skin form. Text, rectangle and position changes take effect on screen
+// at the next Redraw; a visibility change shows at once (callers hide whole groups without a
+// Redraw). The object lives as long as the TSkin that made it, even after RemoveSkin.
 class SkinObject {
 public:
     QString GetName() const;
@@ -33,12 +36,12 @@ public:
     int GetPosition() const; // sliders: within the element's range
     void SetPosition(int position);
 
-    // For the engine: the element's model and the surface that draws it.
-    SkinObject(SkinSurface* surface, SkinElementModel* element) : surface_(surface), e_(element) {}
+    // For the engine: the element's model and the applied form that draws it.
+    SkinObject(SkinFormInstance* form, SkinElementModel* element) : form_(form), e_(element) {}
     SkinElementModel* Model() const { return e_; }
 
 private:
-    SkinSurface* surface_;
+    SkinFormInstance* form_;
     SkinElementModel* e_;
 };
 
@@ -64,11 +67,15 @@ public:
     bool LoadSkin(const QString& path);
     QString LastError() const;
 
-    // The window becomes skinned (frameless, dragged by its background).
+    // The window becomes skinned (frameless, dragged by its background). A visible window is
+    // shown again after the frame goes, so skin a window before showing it where possible.
+    // Its existing and later child widgets stay on top of the skin and usable.
     void ApplySkin(QWidget* window);
     // The window takes the size, look and elements of the named form. An unknown name leaves
     // the window unskinned-looking but usable and records an error.
     void ApplySkinForm(QWidget* window, const QString& formName);
+    // The skin's surface, mask and fixed size go; the frame comes back once the window is hidden
+    // (at once if it is hidden already), so removing the skin while a window closes is safe.
     void RemoveSkin(QWidget* window);
     // The applied form of a window, or nullptr.
     SkinForm* GetSkinForm(QWidget* window);

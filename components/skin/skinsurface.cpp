@@ -1,0 +1,182 @@
+#include "skinsurface.h"
+
+#include "skinforminstance.h"
+#include "skinhittest.h"
+#include "skinpainter.h"
+#include "tskin.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWindow>
+
+SkinSurface::SkinSurface(TSkin* skin, QWidget* window) : QWidget(window), skin_(skin), window_(window) {
+    setObjectName(QStringLiteral("skin_surface"));
+    setMouseTracking(true);
+    setFocusPolicy(Qt::NoFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent, false);
+    setGeometry(window->rect());
+    window->installEventFilter(this);
+    lower();
+    show();
+}
+
+void SkinSurface::SetForm(SkinFormInstance* form) {
+    form_ = form;
+    hovered_ = nullptr;
+    pressed_ = nullptr;
+    update();
+}
+
+void SkinSurface::ResetMouse() {
+    if (hovered_ && !hovered_->visible)
+        hovered_ = nullptr;
+    if (pressed_ && !pressed_->visible)
+        pressed_ = nullptr;
+}
+
+bool SkinSurface::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == window_) {
+        switch (event->type()) {
+        case QEvent::Resize:
+            setGeometry(window_->rect());
+            break;
+        case QEvent::Move:
+            // While the window manager drags the window no mouse events reach us; report the
+            // move so listeners can keep attached windows in step.
+            if (movingBySystem_ && form_) {
+                const QPoint at = mapFromGlobal(QCursor::pos());
+                emit skin_->OnMouseMove(form_->ObjectFor(nullptr), at.x(), at.y());
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void SkinSurface::paintEvent(QPaintEvent* event) {
+    QPainter p(this);
+    p.setClipRegion(event->region());
+    if (!form_) {
+        p.fillRect(rect(), palette().window());
+        return;
+    }
+    PaintSkinForm(p, form_->Skin(), form_->Form(), SkinPaintState{hovered_, pressed_});
+}
+
+void SkinSurface::UpdateElement(const SkinElementModel* element) {
+    if (!element)
+        return;
+    const SkinRect& r = element->rect;
+    update(QRect(r.left, r.top, r.right - r.left, r.bottom - r.top).adjusted(-2, -2, 2, 2));
+}
+
+void SkinSurface::SetHovered(SkinElementModel* element) {
+    if (element == hovered_)
+        return;
+    UpdateElement(hovered_);
+    hovered_ = element;
+    UpdateElement(hovered_);
+}
+
+void SkinSurface::MoveSlider(SkinElementModel* slider, QPoint at) {
+    const int position = SliderPositionAt(*slider, at);
+    if (position != slider->position) {
+        slider->position = position;
+        UpdateElement(slider);
+    }
+}
+
+void SkinSurface::mousePressEvent(QMouseEvent* event) {
+    movingBySystem_ = false;
+    if (event->button() != Qt::LeftButton || !form_ || pressed_) {
+        event->accept();
+        return;
+    }
+    const QPoint at = event->position().toPoint();
+    SkinElementModel* hit = HitTest(form_->Form(), at);
+    if (hit && TakesMouse(*hit)) {
+        pressed_ = hit;
+        hovered_ = hit;
+        if (hit->kind == SkinKind::Slider)
+            MoveSlider(hit, at);
+        UpdateElement(hit);
+        emit skin_->OnMouseDown(form_->ObjectFor(hit), int(Qt::LeftButton), at.x(), at.y());
+        event->accept();
+        return;
+    }
+    // The background: let the window manager move the window, or move it ourselves.
+    QWindow* handle = window_ ? window_->windowHandle() : nullptr;
+    if (handle && handle->startSystemMove()) {
+        movingBySystem_ = true;
+    } else if (window_) {
+        movingByHand_ = true;
+        grabOffset_ = event->globalPosition().toPoint() - window_->frameGeometry().topLeft();
+    }
+    event->accept();
+}
+
+void SkinSurface::mouseMoveEvent(QMouseEvent* event) {
+    if (!form_)
+        return;
+    const QPoint at = event->position().toPoint();
+    if (movingByHand_ && window_) {
+        window_->move(event->globalPosition().toPoint() - grabOffset_);
+        emit skin_->OnMouseMove(form_->ObjectFor(nullptr), at.x(), at.y());
+        return;
+    }
+    movingBySystem_ = false;
+    if (pressed_) {
+        SkinElementModel* held = pressed_;
+        if (held->kind == SkinKind::Slider)
+            MoveSlider(held, at);
+        else
+            SetHovered(HitTest(form_->Form(), at) == held ? held : nullptr);
+        emit skin_->OnMouseMove(form_->ObjectFor(held), at.x(), at.y());
+        return;
+    }
+    SkinElementModel* hit = HitTest(form_->Form(), at);
+    SetHovered(hit && hit->kind == SkinKind::Button ? hit : nullptr);
+    emit skin_->OnMouseMove(form_->ObjectFor(hit && TakesMouse(*hit) ? hit : nullptr), at.x(), at.y());
+}
+
+void SkinSurface::mouseReleaseEvent(QMouseEvent* event) {
+    event->accept();
+    if (event->button() != Qt::LeftButton)
+        return;
+    movingByHand_ = false;
+    movingBySystem_ = false;
+    if (!form_ || !pressed_)
+        return;
+    const QPoint at = event->position().toPoint();
+    SkinElementModel* released = pressed_;
+    SkinFormInstance* form = form_;
+    pressed_ = nullptr;
+    if (released->kind == SkinKind::Slider)
+        MoveSlider(released, at);
+    const bool inside = HitTest(form->Form(), at) == released;
+    SetHovered(inside && released->kind == SkinKind::Button ? released : nullptr);
+    UpdateElement(released);
+
+    // Listeners may hide, close or unskin this window, or open a modal dialog; after the
+    // signals only locals are used (the form instance outlives every window).
+    QPointer<QWidget> window = window_;
+    SkinObject* object = form->ObjectFor(released);
+    emit skin_->OnMouseUp(object, int(Qt::LeftButton), at.x(), at.y());
+    if (!inside || released->kind != SkinKind::Button)
+        return;
+    emit skin_->OnClick(object);
+    if (!window)
+        return;
+    if (released->name == QLatin1String("min"))
+        window->showMinimized();
+    else if (released->name == QLatin1String("close"))
+        window->close();
+}
+
+void SkinSurface::leaveEvent(QEvent* event) {
+    if (!pressed_)
+        SetHovered(nullptr);
+    QWidget::leaveEvent(event);
+}

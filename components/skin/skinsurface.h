@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QPoint>
+#include <QPointer>
+#include <QWidget>
+
+class TSkin;
+class SkinFormInstance;
+struct SkinElementModel;
+
+// The widget behind a skinned window's other children: it paints the applied form and turns
+// the mouse into the skin's events. Buttons get hover and pressed looks and click on a release
+// inside; sliders follow the mouse while held; the background (and texts and images) drags the
+// window. "min" and "close" minimise and close the window after their click is reported.
+class SkinSurface : public QWidget {
+    Q_OBJECT
+public:
+    SkinSurface(TSkin* skin, QWidget* window);
+
+    void SetForm(SkinFormInstance* form);
+    SkinFormInstance* Form() const { return form_; }
+    // Forget hover and press state, e.g. when the element under them is hidden.
+    void ResetMouse();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+private:
+    void SetHovered(SkinElementModel* element);
+    void UpdateElement(const SkinElementModel* element);
+    void MoveSlider(SkinElementModel* slider, QPoint at);
+
+    TSkin* skin_;
+    QPointer<QWidget> window_;
+    SkinFormInstance* form_ = nullptr;
+    SkinElementModel* hovered_ = nullptr;
+    SkinElementModel* pressed_ = nullptr;
+    // Dragging the window by hand where the platform cannot move it for us.
+    bool movingByHand_ = false;
+    bool movingBySystem_ = false;
+    QPoint grabOffset_;
+};

@@ -1,0 +1,271 @@
+#include "tskin.h"
+
+#include "skinfallback.h"
+#include "skinforminstance.h"
+#include "skinpainter.h"
+#include "skinparser.h"
+#include "skinsurface.h"
+
+#include <QEvent>
+#include <QFileInfo>
+#include <QPointer>
+#include <QWidget>
+#include <QtDebug>
+
+#include <algorithm>
+#include <limits>
+
+// ---- SkinObject ------------------------------------------------------------------------------
+
+QString SkinObject::GetName() const { return e_->name; }
+
+SkinRect SkinObject::GetRect() const { return e_->rect; }
+
+void SkinObject::SetRect(const SkinRect& rect) {
+    if (form_)
+        form_->Remember(e_->rect);
+    e_->rect = rect;
+}
+
+bool SkinObject::IsVisible() const { return e_->visible; }
+
+void SkinObject::SetVisible(bool visible) {
+    if (e_->visible == visible)
+        return;
+    e_->visible = visible;
+    if (form_)
+        form_->Repaint(e_->rect);
+}
+
+void SkinObject::Redraw() {
+    if (form_)
+        form_->Repaint(e_->rect);
+}
+
+QString SkinObject::GetText() const { return e_->text; }
+
+void SkinObject::SetText(const QString& text) { e_->text = text; }
+
+int SkinObject::GetPosition() const { return e_->kind == SkinKind::Slider ? e_->position : 0; }
+
+void SkinObject::SetPosition(int position) {
+    if (e_->kind == SkinKind::Slider)
+        e_->position = std::clamp(position, e_->minimum, e_->maximum);
+}
+
+// ---- SkinFormInstance ------------------------------------------------------------------------
+
+SkinFormInstance::SkinFormInstance(SkinModelPtr skin, const SkinFormModel& form)
+    : skin_(std::move(skin)), form_(form) {
+    background_.name = QString();
+    background_.rect = SkinRect{0, 0, form_.width, form_.height};
+    // The elements vector is never resized after this, so the pointers stay valid.
+    objects_.reserve(form_.elements.size());
+    for (SkinElementModel& e : form_.elements)
+        objects_.push_back(std::make_unique<SkinObject>(this, &e));
+    backgroundObject_ = std::make_unique<SkinObject>(this, &background_);
+}
+
+SkinObject* SkinFormInstance::FindObject(const QString& name) {
+    for (auto& object : objects_)
+        if (object->Model()->name == name)
+            return object.get();
+    return nullptr;
+}
+
+SkinObject* SkinFormInstance::ObjectFor(const SkinElementModel* element) {
+    if (!element)
+        return backgroundObject_.get();
+    const auto index = element - form_.elements.data();
+    if (index >= 0 && std::size_t(index) < objects_.size())
+        return objects_[std::size_t(index)].get();
+    return backgroundObject_.get();
+}
+
+void SkinFormInstance::AttachSurface(SkinSurface* surface) {
+    surface_ = surface;
+    pending_ = QRegion();
+}
+
+void SkinFormInstance::Remember(const SkinRect& oldArea) {
+    pending_ += QRect(oldArea.left, oldArea.top, oldArea.right - oldArea.left,
+                      oldArea.bottom - oldArea.top);
+}
+
+void SkinFormInstance::Repaint(const SkinRect& area) {
+    QRegion region = pending_;
+    pending_ = QRegion();
+    // A slider thumb or a border may reach a pixel or two past the element's box.
+    region += QRect(area.left, area.top, area.right - area.left, area.bottom - area.top)
+                  .adjusted(-2, -2, 2, 2);
+    if (surface_) {
+        surface_->ResetMouse();
+        surface_->update(region);
+    }
+}
+
+// ---- TSkin -----------------------------------------------------------------------------------
+
+namespace {
+
+struct Skinned {
+    QPointer<QWidget> window;
+    QPointer<SkinSurface> surface;
+    SkinFormInstance* form = nullptr;
+    bool addedFrameless = false;
+    QSize minimumSize, maximumSize;
+};
+
+// Puts a window's frame back the next time it is hidden, unless it is skinned again first.
+class FrameRestorer : public QObject {
+public:
+    FrameRestorer(QWidget* window) : QObject(window), window_(window) {
+        window->installEventFilter(this);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == window_ && event->type() == QEvent::Hide && !window_->isVisible()) {
+            window_->removeEventFilter(this);
+            QWidget* w = window_;
+            // Changing flags inside the hide event itself confuses some window systems.
+            QMetaObject::invokeMethod(
+                w,
+                [w] {
+                    if (!w->isVisible() && !w->property("tarno_skinned").toBool()) {
+                        w->setWindowFlag(Qt::FramelessWindowHint, false);
+                        w->setProperty("tarno_frame_removed", false);
+                    }
+                },
+                Qt::QueuedConnection);
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    QWidget* window_;
+};
+
+} // namespace
+
+struct TSkin::Impl {
+    SkinModelPtr skin = skinfallback::FallbackSkin();
+    QString error;
+    std::map<QWidget*, Skinned> windows;
+    // Every form ever applied, by window and form; reused when the same form is applied again
+    // so the objects a caller holds stay the ones on screen.
+    std::vector<std::tuple<QWidget*, const SkinModel*, QString, std::unique_ptr<SkinFormInstance>>>
+        instances;
+};
+
+TSkin::TSkin(QObject* parent) : QObject(parent), d_(std::make_unique<Impl>()) {}
+
+TSkin::~TSkin() {
+    // The surfaces report to us; windows that outlive the skin keep their children, not ours.
+    for (auto& [window, entry] : d_->windows)
+        delete entry.surface.data();
+}
+
+bool TSkin::LoadSkin(const QString& path) {
+    SkinParseResult result = LoadSkinFile(path);
+    QString error = result.error;
+    if (result.ok())
+        error = skinfallback::CheckRecorderSkin(*result.model, QFileInfo(path).fileName());
+    if (!error.isEmpty()) {
+        d_->error = error;
+        qWarning().noquote() << "skin:" << error << "- keeping the previous skin";
+        return false;
+    }
+    d_->skin = std::move(result.model);
+    d_->error.clear();
+    return true;
+}
+
+QString TSkin::LastError() const { return d_->error; }
+
+void TSkin::ApplySkin(QWidget* window) {
+    if (!window)
+        return;
+    if (d_->windows.count(window) && d_->windows[window].surface)
+        return;
+    Skinned& entry = d_->windows[window];
+    entry.window = window;
+    entry.minimumSize = window->minimumSize();
+    entry.maximumSize = window->maximumSize();
+    window->setProperty("tarno_skinned", true);
+    connect(window, &QObject::destroyed, this, [this, window] { d_->windows.erase(window); },
+            Qt::UniqueConnection);
+    entry.addedFrameless = window->property("tarno_frame_removed").toBool();
+    if (!(window->windowFlags() & Qt::FramelessWindowHint)) {
+        const bool wasVisible = window->isVisible();
+        window->setWindowFlag(Qt::FramelessWindowHint, true);
+        entry.addedFrameless = true;
+        if (wasVisible)
+            window->show();
+    }
+    window->setProperty("tarno_frame_removed", entry.addedFrameless);
+    entry.surface = new SkinSurface(this, window);
+}
+
+void TSkin::ApplySkinForm(QWidget* window, const QString& formName) {
+    if (!window)
+        return;
+    ApplySkin(window);
+    Skinned& entry = d_->windows[window];
+    const SkinFormModel* model = d_->skin->Form(formName);
+    if (!model) {
+        d_->error = QStringLiteral("the skin has no form \"%1\"").arg(formName);
+        qWarning().noquote() << "skin:" << d_->error;
+        return;
+    }
+    SkinFormInstance* instance = nullptr;
+    for (auto& [w, skin, name, form] : d_->instances)
+        if (w == window && skin == d_->skin.get() && name == formName)
+            instance = form.get();
+    if (!instance) {
+        auto created = std::make_unique<SkinFormInstance>(d_->skin, *model);
+        instance = created.get();
+        d_->instances.emplace_back(window, d_->skin.get(), formName, std::move(created));
+    }
+    entry.form = instance;
+    instance->AttachSurface(entry.surface);
+    entry.surface->SetForm(instance);
+    window->setFixedSize(model->width, model->height);
+    const QRegion mask = SkinFormMask(*model);
+    if (mask.isEmpty())
+        window->clearMask();
+    else
+        window->setMask(mask);
+}
+
+void TSkin::RemoveSkin(QWidget* window) {
+    const auto it = d_->windows.find(window);
+    if (it == d_->windows.end())
+        return;
+    Skinned entry = it->second;
+    d_->windows.erase(it);
+    if (entry.form)
+        entry.form->AttachSurface(nullptr);
+    if (entry.surface) {
+        entry.surface->SetForm(nullptr);
+        entry.surface->hide();
+        window->removeEventFilter(entry.surface);
+        // Not deleted at once: we may be inside one of its own mouse handlers.
+        entry.surface->deleteLater();
+    }
+    window->setProperty("tarno_skinned", false);
+    window->clearMask();
+    window->setMinimumSize(entry.minimumSize);
+    window->setMaximumSize(entry.maximumSize);
+    if (entry.addedFrameless) {
+        if (!window->isVisible()) {
+            window->setWindowFlag(Qt::FramelessWindowHint, false);
+            window->setProperty("tarno_frame_removed", false);
+        } else
+            new FrameRestorer(window);
+    }
+}
+
+SkinForm* TSkin::GetSkinForm(QWidget* window) {
+    const auto it = d_->windows.find(window);
+    return it == d_->windows.end() ? nullptr : it->second.form;
+}
