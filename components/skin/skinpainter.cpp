@@ -10,6 +10,7 @@
 #include <QPolygon>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -100,8 +101,8 @@ void PaintText(QPainter& p, const QRectF& box, const SkinElementModel& e, const 
     p.setFont(font);
     p.setPen(color);
     // One line, cut with an ellipsis when it does not fit: a long file name must not spill.
-    const QString shown =
-        QFontMetrics(font).elidedText(e.text, Qt::ElideRight, static_cast<int>(box.width()));
+    const QString shown = QFontMetrics(font).elidedText(e.text, Qt::ElideRight,
+                                                        static_cast<int>(std::ceil(box.width())) + 1);
     p.drawText(box, e.align | Qt::TextSingleLine, shown);
 }
 
@@ -126,7 +127,7 @@ void PaintContents(QPainter& p, const SkinModel& images, const QRectF& box,
             // Icon and label side by side, the pair centred in the box.
             const double gap = side * 0.35;
             const double labelWidth = QFontMetrics(MakeFont(e.font)).horizontalAdvance(e.text);
-            const double total = std::min(box.width(), side + gap + labelWidth);
+            const double total = std::min(box.width(), side + gap + std::ceil(labelWidth) + 1);
             const double x = box.left() + (box.width() - total) / 2;
             iconBox.moveCenter(QPointF(x + side / 2, box.center().y()));
             textBox = QRectF(x + side + gap, box.top(), total - side - gap, box.height());

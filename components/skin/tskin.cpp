@@ -192,8 +192,7 @@ void TSkin::ApplySkin(QWidget* window) {
     entry.minimumSize = window->minimumSize();
     entry.maximumSize = window->maximumSize();
     window->setProperty("tarno_skinned", true);
-    connect(window, &QObject::destroyed, this, [this, window] { d_->windows.erase(window); },
-            Qt::UniqueConnection);
+    connect(window, &QObject::destroyed, this, [this, window] { d_->windows.erase(window); });
     entry.addedFrameless = window->property("tarno_frame_removed").toBool();
     if (!(window->windowFlags() & Qt::FramelessWindowHint)) {
         const bool wasVisible = window->isVisible();
