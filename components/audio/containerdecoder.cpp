@@ -11,8 +11,67 @@ extern "C" {
 }
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
+
+namespace {
+
+std::uint32_t Be32(const std::uint8_t* p) {
+    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
+}
+
+// The exact length of an MP3 file from its Xing/Info frame and encoder tag: frames times
+// samples per frame, less the encoder delay and padding that a gapless decoder drops. -1 when
+// the file has no such record (or it says nothing, as in a recording that was killed).
+std::int64_t Mp3GaplessLength(const std::string& path) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr)
+        return -1;
+    std::uint8_t b[4096];
+    std::size_t n = std::fread(b, 1, 10, f);
+    long start = 0;
+    if (n == 10 && std::memcmp(b, "ID3", 3) == 0) {
+        start = 10 + ((b[6] & 0x7f) << 21 | (b[7] & 0x7f) << 14 | (b[8] & 0x7f) << 7 | (b[9] & 0x7f));
+        if (b[5] & 0x10)
+            start += 10;
+    }
+    n = std::fseek(f, start, SEEK_SET) == 0 ? std::fread(b, 1, sizeof b, f) : 0;
+    std::fclose(f);
+    if (n < 4 || b[0] != 0xff || (b[1] & 0xe0) != 0xe0 || ((b[1] >> 1) & 3) != 1)
+        return -1; // not a layer III frame right there
+    const int version = (b[1] >> 3) & 3; // 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5
+    if (version == 1)
+        return -1;
+    const bool mono = ((b[3] >> 6) & 3) == 3;
+    std::size_t at = 4 + (version == 3 ? (mono ? 17 : 32) : (mono ? 9 : 17));
+    if ((b[1] & 1) == 0)
+        at += 2; // CRC
+    if (at + 8 > n || (std::memcmp(b + at, "Xing", 4) != 0 && std::memcmp(b + at, "Info", 4) != 0))
+        return -1;
+    const std::uint32_t flags = Be32(b + at + 4);
+    at += 8;
+    std::int64_t frames = 0;
+    if (flags & 1) {
+        if (at + 4 > n)
+            return -1;
+        frames = Be32(b + at);
+        at += 4;
+    }
+    at += (flags & 2 ? 4 : 0) + (flags & 4 ? 100 : 0) + (flags & 8 ? 4 : 0);
+    if (frames <= 0 || at + 24 > n)
+        return -1;
+    const std::uint8_t* tag = b + at;
+    if (std::memcmp(tag, "LAME", 4) != 0 && std::memcmp(tag, "Lavf", 4) != 0 &&
+        std::memcmp(tag, "Lavc", 4) != 0)
+        return -1;
+    const int delay = (tag[21] << 4) | (tag[22] >> 4);
+    const int padding = ((tag[22] & 0x0f) << 8) | tag[23];
+    const std::int64_t length = frames * (version == 3 ? 1152 : 576) - delay - padding;
+    return length > 0 ? length : -1;
+}
+
+} // namespace
 
 ContainerDecoder::ContainerDecoder(const std::string& path) : PacketDecoder(path) {
     struct stat st {};
@@ -52,8 +111,11 @@ ContainerDecoder::ContainerDecoder(const std::string& path) : PacketDecoder(path
     for (unsigned i = 0; i < format_->nb_streams; ++i)
         if (static_cast<int>(i) != stream_)
             format_->streams[i]->discard = AVDISCARD_ALL;
-    OpenCodec(par);
+    const AVRational tb = format_->streams[stream_]->time_base;
+    OpenCodec(par, tb.num, tb.den);
     frameSize_ = par->frame_size;
+    if (std::strcmp(format_->iformat->name, "mp3") == 0 && (length_ = Mp3GaplessLength(path_)) >= 0)
+        SetEndFrame(length_); // a decoder restarted by a seek may not drop the padding itself
 }
 
 ContainerDecoder::~ContainerDecoder() {
@@ -71,7 +133,9 @@ std::int64_t ContainerDecoder::LengthFrames() {
     if (length_ >= 0)
         return length_;
     const AVStream* st = format_->streams[stream_];
-    if (st->duration != AV_NOPTS_VALUE && st->duration > 0)
+    if (format_->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE)
+        length_ = ScanLength(); // a guess from the bit rate is no length
+    else if (st->duration != AV_NOPTS_VALUE && st->duration > 0)
         length_ = ToFrames(st->duration);
     else if (format_->duration != AV_NOPTS_VALUE && format_->duration > 0)
         length_ = av_rescale(format_->duration, rate_, AV_TIME_BASE);

@@ -31,7 +31,7 @@ void PacketDecoder::FailOpen(const std::string& cause) const {
     throw ComponentError(FileErrorText("open", path_, cause));
 }
 
-void PacketDecoder::OpenCodec(const AVCodecParameters* par) {
+void PacketDecoder::OpenCodec(const AVCodecParameters* par, int timeBaseNum, int timeBaseDen) {
     const AVCodec* codec = avcodec_find_decoder(par->codec_id);
     if (codec == nullptr)
         FailOpen(std::string("no decoder for its ") + avcodec_get_name(par->codec_id) + " audio");
@@ -44,6 +44,8 @@ void PacketDecoder::OpenCodec(const AVCodecParameters* par) {
         FailOpen("not an audio file we can read");
     if (codec_->ch_layout.nb_channels <= 0 && par->ch_layout.nb_channels > 0)
         av_channel_layout_default(&codec_->ch_layout, par->ch_layout.nb_channels);
+    if (timeBaseNum > 0 && timeBaseDen > 0)
+        codec_->pkt_timebase = AVRational{timeBaseNum, timeBaseDen};
     const int rc = avcodec_open2(codec_, codec, nullptr);
     if (rc < 0)
         FailOpen("not an audio file we can read (" + AvErrorText(rc) + ")");
@@ -128,7 +130,10 @@ void PacketDecoder::Convert(std::int64_t skip) {
 
 Block PacketDecoder::Read(int frames) {
     const std::size_t frameBytes = static_cast<std::size_t>(2 * channels_);
-    const std::size_t want = static_cast<std::size_t>(std::max(frames, 0)) * frameBytes;
+    std::int64_t count = std::max(frames, 0);
+    if (end_ != kUnknown)
+        count = std::clamp<std::int64_t>(end_ - pos_, 0, count);
+    const std::size_t want = static_cast<std::size_t>(count) * frameBytes;
     while (!eof_ && out_.size() - outPos_ < want) {
         if (!NextFrame()) {
             eof_ = true;
@@ -141,6 +146,7 @@ Block PacketDecoder::Read(int frames) {
     Block block(out_.begin() + static_cast<std::ptrdiff_t>(outPos_),
                 out_.begin() + static_cast<std::ptrdiff_t>(outPos_ + n));
     outPos_ += n;
+    pos_ += static_cast<std::int64_t>(n / frameBytes);
     if (outPos_ == out_.size()) {
         out_.clear();
         outPos_ = 0;
@@ -161,6 +167,7 @@ void PacketDecoder::Seek(std::int64_t target) {
         for (;;) {
             if (!NextFrame()) {
                 eof_ = true;
+                pos_ = target;
                 return;
             }
             const std::int64_t start = pos != kUnknown ? pos : FramePosition(frame_);
@@ -177,6 +184,7 @@ void PacketDecoder::Seek(std::int64_t target) {
             }
             Convert(std::max<std::int64_t>(target - start, 0));
             av_frame_unref(frame_);
+            pos_ = target;
             return;
         }
         av_frame_unref(frame_);
@@ -197,6 +205,7 @@ std::int64_t PacketDecoder::FirstTimestamp() {
     avcodec_flush_buffers(codec_);
     out_.clear();
     outPos_ = 0;
+    pos_ = 0;
     drained_ = eof_ = false;
     return ts;
 }

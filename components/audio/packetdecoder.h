@@ -30,7 +30,11 @@ protected:
     explicit PacketDecoder(std::string path);
 
     // Opens the decoder; rate_ and channels_ are taken from `par`. Raises on failure.
-    void OpenCodec(const AVCodecParameters* par);
+    // `timeBaseNum/Den`: the packets' time base, so the decoder keeps frame timestamps right
+    // when it drops encoder delay; 0/0 when the packets carry no timestamps.
+    void OpenCodec(const AVCodecParameters* par, int timeBaseNum = 0, int timeBaseDen = 0);
+    // Reading stops at this frame (kUnknown: at the end of the stream).
+    void SetEndFrame(std::int64_t frame) { end_ = frame; }
     [[noreturn]] void FailOpen(const std::string& cause) const;
 
     // The next packet of the stream: 0, AVERROR_EOF at the end, another error when the source
@@ -67,4 +71,6 @@ private:
     bool eof_ = false;
     Block out_;            // decoded, not yet returned
     std::size_t outPos_ = 0;
+    std::int64_t pos_ = 0;        // frame position of the next frame Read returns
+    std::int64_t end_ = kUnknown;
 };

@@ -92,6 +92,7 @@ std::int64_t RawDecoder::Reposition(std::int64_t frame) {
 }
 
 std::int64_t RawDecoder::Preroll() const {
-    // GSM 6.10 carries predictor state from frame to frame; the others start fresh per packet.
-    return layout_.codecId == AV_CODEC_ID_GSM ? 8 * layout_.packetFrames : 0;
+    // GSM 6.10 carries predictor state from frame to frame, and on steady tones it takes a long
+    // stretch to rebuild it; the other codecs start fresh in every packet.
+    return layout_.codecId == AV_CODEC_ID_GSM ? 30LL * layout_.sampleRate : 0;
 }

@@ -12,6 +12,10 @@
 #include "wmaencoder.h"
 #include "wmapresets.h"
 
+extern "C" {
+#include <libavutil/log.h>
+}
+
 #include <algorithm>
 #include <variant>
 
@@ -38,7 +42,10 @@ struct TAudioFile2::WriteChoice {
 };
 
 TAudioFile2::TAudioFile2()
-    : choice_(std::make_unique<WriteChoice>()), rf64Threshold_(WavEncoder::DefaultRf64Threshold()) {}
+    : choice_(std::make_unique<WriteChoice>()), rf64Threshold_(WavEncoder::DefaultRf64Threshold()) {
+    // FFmpeg narrates every damaged frame on stderr; the component reports failures itself.
+    av_log_set_level(AV_LOG_FATAL);
+}
 
 TAudioFile2::~TAudioFile2() {
     try {

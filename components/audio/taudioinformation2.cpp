@@ -70,35 +70,40 @@ void TAudioInformation2::WriteTags(const QString& path) {
     const QByteArray local = path.toLocal8Bit();
     const TagLib::FileName name(local.constData());
     auto fail = [&](const char* cause) { throw ComponentError(FileErrorText("tag", p, cause)); };
+    // TagLib accepts some files that hold no audio at all; a file is taken only if it finds
+    // audio in it.
+    auto hasAudio = [](const TagLib::File& f) {
+        return f.isValid() && f.audioProperties() != nullptr && f.audioProperties()->sampleRate() > 0;
+    };
     bool saved = false;
     if (lower.endsWith(".mp3")) {
-        TagLib::MPEG::File f(name, false);
-        if (!f.isValid())
+        TagLib::MPEG::File f(name, true);
+        if (!hasAudio(f))
             fail("not an MP3 file TagLib can read");
         Fill(f.ID3v2Tag(true), album_, artist_, comments_, title_, genre_);
         saved = f.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripNone, TagLib::ID3v2::v4);
     } else if (lower.endsWith(".wav")) {
-        TagLib::RIFF::WAV::File f(name, false);
-        if (!f.isValid())
+        TagLib::RIFF::WAV::File f(name, true);
+        if (!hasAudio(f))
             fail("not a WAV file TagLib can read");
         Fill(f.InfoTag(), album_, artist_, comments_, title_, genre_);
         Fill(f.ID3v2Tag(), album_, artist_, comments_, title_, genre_);
         saved = f.save(TagLib::RIFF::WAV::File::AllTags, TagLib::File::StripNone, TagLib::ID3v2::v4);
     } else if (lower.endsWith(".ogg")) {
-        TagLib::Ogg::Vorbis::File f(name, false);
-        if (!f.isValid())
+        TagLib::Ogg::Vorbis::File f(name, true);
+        if (!hasAudio(f))
             fail("not an Ogg Vorbis file TagLib can read");
         Fill(f.tag(), album_, artist_, comments_, title_, genre_);
         saved = f.save();
     } else if (lower.endsWith(".wma")) {
-        TagLib::ASF::File f(name, false);
-        if (!f.isValid())
+        TagLib::ASF::File f(name, true);
+        if (!hasAudio(f))
             fail("not a WMA file TagLib can read");
         Fill(f.tag(), album_, artist_, comments_, title_, genre_);
         saved = f.save();
     } else {
-        TagLib::FileRef f(name, false);
-        if (f.isNull() || f.tag() == nullptr)
+        TagLib::FileRef f(name, true);
+        if (f.isNull() || f.tag() == nullptr || !hasAudio(*f.file()))
             fail("not an audio file TagLib can tag");
         Fill(f.tag(), album_, artist_, comments_, title_, genre_);
         saved = f.save();
