@@ -192,7 +192,13 @@ void TSkin::ApplySkin(QWidget* window) {
     entry.minimumSize = window->minimumSize();
     entry.maximumSize = window->maximumSize();
     window->setProperty("tarno_skinned", true);
-    connect(window, &QObject::destroyed, this, [this, window] { d_->windows.erase(window); });
+    connect(window, &QObject::destroyed, this, [this, window] {
+        d_->windows.erase(window);
+        // Another window may be born at this address; it must not inherit these forms.
+        for (auto& instance : d_->instances)
+            if (std::get<0>(instance) == window)
+                std::get<0>(instance) = nullptr;
+    });
     entry.addedFrameless = window->property("tarno_frame_removed").toBool();
     if (!(window->windowFlags() & Qt::FramelessWindowHint)) {
         const bool wasVisible = window->isVisible();

@@ -1,0 +1,175 @@
+// Painting and hit-testing the plain model, without a window.
+#include "skinhittest.h"
+#include "skinpainter.h"
+#include "skinparser.h"
+#include "skintestfiles.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace {
+
+struct Loaded {
+    std::shared_ptr<SkinModel> model;
+    SkinFormModel form;
+};
+
+Loaded MainForm() {
+    SkinParseResult r = LoadSkinFile(DefaultSkinPath());
+    EXPECT_TRUE(r.ok()) << r.error.toStdString();
+    return {r.model, *r.model->Form("mp3recorder")};
+}
+
+QRect Area(const SkinElementModel& e) {
+    return QRect(e.rect.left, e.rect.top, e.rect.right - e.rect.left, e.rect.bottom - e.rect.top);
+}
+
+// Pixels in `area` close to `colour` (each channel within 40).
+int CountNear(const QImage& image, const QRect& area, const QColor& colour) {
+    int n = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (std::abs(c.red() - colour.red()) < 40 && std::abs(c.green() - colour.green()) < 40 &&
+                std::abs(c.blue() - colour.blue()) < 40)
+                ++n;
+        }
+    return n;
+}
+
+} // namespace
+
+TEST(SkinPainter, IdleMainFormIsDrawnAndShowsTheTimeField) {
+    Loaded l = MainForm();
+    const QImage image = RenderSkinForm(*l.model, l.form);
+    ASSERT_EQ(image.size(), QSize(453, 260));
+
+    std::set<QRgb> colours;
+    for (int y = 0; y < image.height(); y += 3)
+        for (int x = 0; x < image.width(); x += 3)
+            colours.insert(image.pixel(x, y));
+    EXPECT_GT(colours.size(), 50u) << "a real face, not a flat fill";
+
+    // The time text in its colour, and nothing of that colour once the text is gone.
+    const SkinElementModel& time = *l.form.Find("s_time");
+    const int lit = CountNear(image, Area(time), time.textColor);
+    EXPECT_GT(lit, 400);
+    l.form.Find("s_time")->text.clear();
+    EXPECT_LT(CountNear(RenderSkinForm(*l.model, l.form), Area(time), time.textColor), lit / 20);
+
+    // The rounded window leaves its corners transparent, and the mask leaves them out.
+    EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0);
+    EXPECT_EQ(qAlpha(image.pixel(226, 130)), 255);
+    const QRegion mask = SkinFormMask(l.form);
+    EXPECT_FALSE(mask.contains(QPoint(0, 0)));
+    EXPECT_TRUE(mask.contains(QPoint(226, 130)));
+    EXPECT_TRUE(mask.contains(QPoint(452, 130)));
+}
+
+TEST(SkinPainter, ProgressWidthVisibilityAndHoverChangeThePicture) {
+    Loaded l = MainForm();
+    SkinElementModel& pb1 = *l.form.Find("pb1");
+    SkinElementModel& pb2 = *l.form.Find("pb2");
+    pb1.visible = pb2.visible = true;
+    const QColor fillEnd = pb2.normal.fill.stops.back().second;
+    const int y = (pb2.rect.top + pb2.rect.bottom) / 2;
+    const int left = pb2.rect.left;
+
+    pb2.rect.right = left; // nothing played yet
+    QImage image = RenderSkinForm(*l.model, l.form);
+    EXPECT_EQ(CountNear(image, QRect(left, y, 320, 1), fillEnd), 0);
+
+    pb2.rect.right = left + 320; // the whole file
+    image = RenderSkinForm(*l.model, l.form);
+    EXPECT_GT(CountNear(image, QRect(left + 300, y, 18, 1), fillEnd), 10);
+
+    pb2.rect.right = left + 160; // half way: the right half is the track only
+    image = RenderSkinForm(*l.model, l.form);
+    EXPECT_EQ(CountNear(image, QRect(left + 170, y, 140, 1), fillEnd), 0);
+
+    // Showing the muted icon instead of the speaker changes that spot.
+    const QImage speaker = RenderSkinForm(*l.model, l.form).copy(Area(*l.form.Find("spb2")));
+    l.form.Find("spb2")->visible = false;
+    l.form.Find("spb1")->visible = true;
+    EXPECT_NE(RenderSkinForm(*l.model, l.form).copy(Area(*l.form.Find("spb1"))), speaker);
+
+    // Hover and pressed looks of a button differ from its normal look and from each other.
+    const SkinElementModel* play = l.form.Find("play");
+    const QImage normal = RenderSkinForm(*l.model, l.form).copy(Area(*play));
+    const QImage hover = RenderSkinForm(*l.model, l.form, {play, nullptr}).copy(Area(*play));
+    const QImage pressed = RenderSkinForm(*l.model, l.form, {play, play}).copy(Area(*play));
+    EXPECT_NE(normal, hover);
+    EXPECT_NE(hover, pressed);
+    EXPECT_NE(normal, pressed);
+}
+
+TEST(SkinPainter, OddGeometryFromTheProgramIsDrawnWithoutHarm) {
+    Loaded l = MainForm();
+    SkinElementModel& pb2 = *l.form.Find("pb2");
+    pb2.visible = true;
+    pb2.rect.right = pb2.rect.left - 50; // a right edge left of the left one
+    l.form.Find("s_time")->rect = SkinRect{-100, -100, 10000, 10000};
+    l.form.Find("spb")->position = 70000; // beyond the range
+    l.form.Find("s_filename")->text = QString(5000, QChar('W'));
+    const QImage image = RenderSkinForm(*l.model, l.form);
+    EXPECT_EQ(image.size(), QSize(453, 260));
+}
+
+TEST(SkinHitTest, TopmostVisibleElementAndTheBackground) {
+    Loaded l = MainForm();
+    const auto nameAt = [&](int x, int y) {
+        const SkinElementModel* e = HitTest(l.form, QPoint(x, y));
+        return e ? e->name : QStringLiteral("<background>");
+    };
+    const SkinElementModel& stop = *l.form.Find("stop");
+    EXPECT_EQ(nameAt(stop.rect.left, stop.rect.top), "stop");
+    EXPECT_EQ(nameAt(stop.rect.right - 1, stop.rect.bottom - 1), "stop");
+    EXPECT_NE(nameAt(stop.rect.right, stop.rect.top + 5), "stop") << "right edge is exclusive";
+    EXPECT_EQ(nameAt(5, 100), "<background>");
+
+    // spb1 and spb2 share a place: the visible one answers, whichever lies on top.
+    const SkinElementModel& spb2 = *l.form.Find("spb2");
+    const int x = spb2.rect.left + 5, y = spb2.rect.top + 5;
+    EXPECT_EQ(nameAt(x, y), "spb2");
+    l.form.Find("spb2")->visible = false;
+    EXPECT_EQ(nameAt(x, y), "display_lines") << "hidden elements are not hit";
+    l.form.Find("spb1")->visible = true;
+    EXPECT_EQ(nameAt(x, y), "spb1");
+
+    // The play bar lies over pb1 and pb2 and is hit only while shown.
+    const SkinElementModel& bar = *l.form.Find("play_bar");
+    const QPoint mid((bar.rect.left + bar.rect.right) / 2, (bar.rect.top + bar.rect.bottom) / 2);
+    EXPECT_FALSE(TakesMouse(*HitTest(l.form, mid)));
+    l.form.Find("pb1")->visible = l.form.Find("pb2")->visible = l.form.Find("play_bar")->visible = true;
+    EXPECT_EQ(nameAt(mid.x(), mid.y()), "play_bar");
+}
+
+TEST(SkinHitTest, SliderPositionFollowsThePointAndStaysInRange) {
+    SkinElementModel s;
+    s.kind = SkinKind::Slider;
+    s.rect = SkinRect{18, 127, 350, 139};
+    s.minimum = 0;
+    s.maximum = 9820;
+    s.thumbSize = 12;
+    EXPECT_EQ(SliderPositionAt(s, QPoint(0, 130)), 0);
+    EXPECT_EQ(SliderPositionAt(s, QPoint(24, 130)), 0);
+    EXPECT_EQ(SliderPositionAt(s, QPoint(344, 130)), 9820);
+    EXPECT_EQ(SliderPositionAt(s, QPoint(1000, 130)), 9820);
+    EXPECT_NEAR(SliderPositionAt(s, QPoint(184, 130)), 4910, 20);
+    // The thumb's centre sits where the progress image's right edge is: left + pos * 320 / 9820.
+    s.position = 4910;
+    EXPECT_NEAR(SliderThumbRect(s).center().x(), 24 + 160, 0.6);
+
+    // Vertical sliders grow upwards.
+    s.vertical = true;
+    s.rect = SkinRect{0, 0, 10, 112};
+    s.maximum = 100;
+    EXPECT_EQ(SliderPositionAt(s, QPoint(5, 0)), 100);
+    EXPECT_EQ(SliderPositionAt(s, QPoint(5, 111)), 0);
+
+    // A slider no longer than its thumb has nowhere to go.
+    s.vertical = false;
+    s.rect = SkinRect{0, 0, 8, 8};
+    EXPECT_EQ(SliderPositionAt(s, QPoint(4, 4)), 0);
+}

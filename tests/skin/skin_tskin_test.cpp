@@ -1,0 +1,268 @@
+// TSkin on real (offscreen) windows: mouse input becomes element events, element changes reach
+// the screen, and the window's own widgets stay usable on top of the skin.
+#include "skintestfiles.h"
+#include "tskin.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QPushButton>
+#include <QWidget>
+
+namespace {
+
+struct Event {
+    QString kind, name;
+    bool operator==(const Event&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const Event& e) {
+    return os << e.kind.toStdString() << ":" << e.name.toStdString();
+}
+
+class SkinnedWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(skin.LoadSkin(DefaultSkinPath())) << skin.LastError().toStdString();
+        skin.ApplySkin(&window);
+        skin.ApplySkinForm(&window, "mp3recorder");
+        form = skin.GetSkinForm(&window);
+        ASSERT_NE(form, nullptr);
+        window.show();
+        QApplication::processEvents();
+        QObject::connect(&skin, &TSkin::OnClick, [this](SkinObject* s) { events.push_back({"click", s->GetName()}); });
+        QObject::connect(&skin, &TSkin::OnMouseDown,
+                         [this](SkinObject* s, int, int, int) { events.push_back({"down", s->GetName()}); });
+        QObject::connect(&skin, &TSkin::OnMouseUp,
+                         [this](SkinObject* s, int, int, int) { events.push_back({"up", s->GetName()}); });
+        QObject::connect(&skin, &TSkin::OnMouseMove, [this](SkinObject* s, int, int) { moves.push_back(s->GetName()); });
+    }
+
+    // Mouse input as the window system delivers it: to the widget under the point.
+    // While a button is held, the widget that took the press gets everything (the implicit grab).
+    void Mouse(QEvent::Type type, QPoint at, Qt::MouseButtons held = Qt::LeftButton) {
+        QWidget* target = grabber ? grabber.data() : window.childAt(at);
+        if (!target)
+            target = &window;
+        if (type == QEvent::MouseButtonPress)
+            grabber = target;
+        if (type == QEvent::MouseButtonRelease)
+            grabber = nullptr;
+        const QPoint local = target->mapFrom(&window, at);
+        QMouseEvent e(type, local, target->mapToGlobal(local), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+                      held, Qt::NoModifier);
+        QApplication::sendEvent(target, &e);
+    }
+    void Press(QPoint at) { Mouse(QEvent::MouseButtonPress, at); }
+    void Move(QPoint at) { Mouse(QEvent::MouseMove, at); }
+    void Release(QPoint at) { Mouse(QEvent::MouseButtonRelease, at, Qt::NoButton); }
+    void Click(QPoint at) {
+        Press(at);
+        Release(at);
+    }
+    QPoint Centre(const char* name) {
+        const SkinRect r = form->FindObject(name)->GetRect();
+        return QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    }
+    QImage Screen() { return window.grab().toImage(); }
+
+    TSkin skin;
+    QWidget window;
+    QPointer<QWidget> grabber;
+    SkinForm* form = nullptr;
+    std::vector<Event> events;
+    QStringList moves;
+};
+
+} // namespace
+
+TEST_F(SkinnedWindow, ButtonClicksOnReleaseInsideOnly) {
+    EXPECT_EQ(window.size(), QSize(453, 260));
+    EXPECT_TRUE(window.windowFlags() & Qt::FramelessWindowHint);
+
+    Click(Centre("play"));
+    EXPECT_EQ(events, (std::vector<Event>{{"down", "play"}, {"up", "play"}, {"click", "play"}}));
+
+    // Pressed on "stop", slid off and released on "play": down and up, but no click at all.
+    events.clear();
+    Press(Centre("stop"));
+    const QImage pressedLook = Screen();
+    Move(Centre("play"));
+    EXPECT_NE(Screen(), pressedLook) << "the pressed look goes when the mouse leaves";
+    Release(Centre("play"));
+    EXPECT_EQ(events, (std::vector<Event>{{"down", "stop"}, {"up", "stop"}}));
+    EXPECT_EQ(moves.last(), "stop") << "moves report the held element";
+
+    // Texts, images and the background raise no element events.
+    events.clear();
+    Click(Centre("s_time"));
+    Click(QPoint(5, 100));
+    EXPECT_TRUE(events.empty());
+
+    // Hidden buttons are not clickable; the one shown in their place is.
+    events.clear();
+    Click(Centre("spb2"));
+    form->FindObject("spb2")->SetVisible(false);
+    form->FindObject("spb1")->SetVisible(true);
+    Click(Centre("spb2"));
+    EXPECT_EQ(events, (std::vector<Event>{{"down", "spb2"}, {"up", "spb2"}, {"click", "spb2"},
+                                          {"down", "spb1"}, {"up", "spb1"}, {"click", "spb1"}}));
+}
+
+TEST_F(SkinnedWindow, HoverLookFollowsTheMouse) {
+    const QImage before = Screen();
+    Move(Centre("recorder"));
+    const QImage hovered = Screen();
+    EXPECT_NE(hovered, before);
+    Move(QPoint(5, 100));
+    EXPECT_EQ(Screen(), before);
+}
+
+TEST_F(SkinnedWindow, SliderFollowsTheDragAndReportsDownAndUp) {
+    SkinObject* volume = form->FindObject("spb");
+    volume->SetPosition(0);
+    volume->Redraw();
+    const SkinRect r = volume->GetRect();
+    const int y = (r.top + r.bottom) / 2;
+    Press(QPoint(r.left + 1, y));
+    EXPECT_EQ(volume->GetPosition(), 0);
+    Move(QPoint((r.left + r.right) / 2, y));
+    EXPECT_NEAR(volume->GetPosition(), 65534 / 2, 700);
+    Move(QPoint(r.right + 40, y)); // past the end while held
+    EXPECT_EQ(volume->GetPosition(), 65534);
+    Release(QPoint(r.right + 40, y));
+    EXPECT_EQ(events, (std::vector<Event>{{"down", "spb"}, {"up", "spb"}}));
+    EXPECT_GE(moves.count("spb"), 2);
+
+    // The program's own positions are kept in range.
+    volume->SetPosition(70000);
+    EXPECT_EQ(volume->GetPosition(), 65534);
+    EXPECT_EQ(form->FindObject("play")->GetPosition(), 0) << "buttons have no position";
+}
+
+TEST_F(SkinnedWindow, ElementChangesReachTheScreen) {
+    SkinObject* time = form->FindObject("s_time");
+    const QImage start = Screen();
+    time->SetText("01:02:03");
+    time->Redraw();
+    EXPECT_EQ(time->GetText(), "01:02:03");
+    const QImage changed = Screen();
+    EXPECT_NE(changed, start);
+
+    time->SetVisible(false);
+    const QImage hidden = Screen();
+    EXPECT_NE(hidden, changed);
+    EXPECT_FALSE(time->IsVisible());
+
+    SkinObject* pb1 = form->FindObject("pb1");
+    SkinObject* pb2 = form->FindObject("pb2");
+    pb1->SetVisible(true);
+    pb2->SetVisible(true);
+    SkinRect full = pb2->GetRect();
+    const QImage fullBar = Screen();
+    SkinRect none = full;
+    none.right = none.left;
+    pb2->SetRect(none);
+    pb2->Redraw();
+    EXPECT_EQ(pb2->GetRect(), none);
+    EXPECT_NE(Screen(), fullBar);
+    pb2->SetRect(full);
+    pb2->Redraw();
+    EXPECT_EQ(Screen(), fullBar);
+}
+
+TEST_F(SkinnedWindow, EngineMinimisesAndClosesAndTheBackgroundDragsTheWindow) {
+    const QPoint before = window.pos();
+    Press(QPoint(5, 100));
+    Move(QPoint(45, 130));
+    Release(QPoint(45, 130));
+    EXPECT_EQ(window.pos(), before + QPoint(40, 30));
+
+    Click(Centre("min"));
+    EXPECT_TRUE(window.isMinimized());
+    window.showNormal();
+    QApplication::processEvents();
+
+    Click(Centre("close"));
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(events.back(), (Event{"click", "close"})) << "the click is reported before the engine acts";
+}
+
+TEST_F(SkinnedWindow, ChildWidgetsStayOnTopAndUsable) {
+    QWidget list;
+    auto* early = new QPushButton("early", &list); // made before the skin
+    early->setGeometry(25, 43, 100, 30);
+    skin.ApplySkin(&list);
+    skin.ApplySkinForm(&list, "recorderlist");
+    auto* late = new QPushButton("late", &list);
+    late->setGeometry(200, 43, 100, 30);
+    list.show();
+    QApplication::processEvents();
+    EXPECT_EQ(list.size(), QSize(515, 194));
+    EXPECT_EQ(list.childAt(30, 50), early);
+    EXPECT_EQ(list.childAt(210, 50), late);
+    int clicked = 0;
+    QObject::connect(early, &QPushButton::clicked, [&] { ++clicked; });
+    early->click();
+    EXPECT_EQ(clicked, 1);
+
+    // A skin element outside the widgets still answers.
+    const SkinRect r = skin.GetSkinForm(&list)->FindObject("del")->GetRect();
+    QWidget* surface = list.childAt(r.left + 3, r.top + 3);
+    ASSERT_NE(surface, nullptr);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(r.left + 3, r.top + 3), surface->mapToGlobal(QPoint(r.left + 3, r.top + 3)),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(r.left + 3, r.top + 3), surface->mapToGlobal(QPoint(r.left + 3, r.top + 3)),
+                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(surface, &press);
+    QApplication::sendEvent(surface, &release);
+    EXPECT_EQ(events.back(), (Event{"click", "del"}));
+}
+
+TEST_F(SkinnedWindow, ReapplyRemoveAndUnknownFormsKeepObjectsValid) {
+    SkinObject* play = form->FindObject("play");
+    skin.ApplySkin(&window);
+    skin.ApplySkinForm(&window, "mp3recorder");
+    EXPECT_EQ(skin.GetSkinForm(&window)->FindObject("play"), play) << "the same form applied again keeps its objects";
+
+    skin.ApplySkinForm(&window, "no such form");
+    EXPECT_EQ(skin.LastError(), "the skin has no form \"no such form\"");
+
+    // A listener that unskins the window from inside the click it is handling.
+    QWidget dialog;
+    skin.ApplySkinForm(&dialog, "options");
+    dialog.show();
+    QObject::connect(&skin, &TSkin::OnClick, [&](SkinObject* s) {
+        if (s->GetName() == "cancel") {
+            dialog.close();
+            skin.RemoveSkin(&dialog);
+        }
+    });
+    SkinObject* cancel = skin.GetSkinForm(&dialog)->FindObject("cancel");
+    const SkinRect r = cancel->GetRect();
+    QWidget* surface = dialog.childAt(r.left + 5, r.top + 5);
+    ASSERT_NE(surface, nullptr);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(r.left + 5, r.top + 5), QPointF(), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(r.left + 5, r.top + 5), QPointF(), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(surface, &press);
+    QApplication::sendEvent(surface, &release);
+    QApplication::processEvents();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(skin.GetSkinForm(&dialog), nullptr);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.childAt(r.left + 5, r.top + 5), nullptr) << "the skin's surface is gone";
+    EXPECT_FALSE(dialog.windowFlags() & Qt::FramelessWindowHint) << "the frame is back";
+    // Objects of an unskinned window still answer.
+    cancel->SetText("x");
+    cancel->Redraw();
+    EXPECT_EQ(cancel->GetText(), "x");
+
+    // Skinned again, it gets the same form back.
+    skin.ApplySkin(&dialog);
+    skin.ApplySkinForm(&dialog, "options");
+    EXPECT_EQ(skin.GetSkinForm(&dialog)->FindObject("cancel"), cancel);
+}
