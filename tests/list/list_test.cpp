@@ -16,7 +16,8 @@
 #include <QLocale>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QTest>
+#include <QCoreApplication>
+#include <QMouseEvent>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
@@ -228,7 +229,9 @@ TEST_F(ListTest, ClicksWhilePlayingAndWhileRecording) {
     const QString extra = Make("extra.wav", TestFormat::Wav, 0.5);
     const auto fill = [&] {
         fm_list.Clear();
+        prompts.openAnswers.clear();
         Add({Make("a.wav", TestFormat::Wav, 0.3), Make("b.wav", TestFormat::Wav, 0.3)});
+        fm_list.DeselectAll();
         fm_list.Select(1);
         prompts.messages.clear();
         prompts.filters.clear();
@@ -269,18 +272,27 @@ TEST_F(ListTest, ClicksWhilePlayingAndWhileRecording) {
         EXPECT_EQ(prompts.messages,
                   row.messageShown ? QStringList{"Please stop playing first."} : QStringList{});
         EXPECT_EQ(fm_list.Count(), row.countAfter);
-        if (row.playing || row.recording)
+        if (row.playing || row.recording) {
             EXPECT_TRUE(prompts.filters.isEmpty()) << "no open dialog";
+        }
     }
 }
 
 TEST_F(ListTest, DoubleClickStopsAPlaybackFirstThenPlays) {
     Add({Make("a.wav", TestFormat::Wav, 0.3), Make("b.wav", TestFormat::Wav, 0.3)});
     fm_list.show();
-    QTest::qWaitForWindowExposed(&fm_list);
+    // The mouse events a double click delivers: press, release, double click, release.
     const auto dblClickRow = [&](int row) {
-        const QRect r = fm_list.lv->visualItemRect(fm_list.lv->topLevelItem(row));
-        QTest::mouseDClick(fm_list.lv->viewport(), Qt::LeftButton, {}, r.center());
+        QWidget* viewport = fm_list.lv->viewport();
+        const QPointF at = fm_list.lv->visualItemRect(fm_list.lv->topLevelItem(row)).center();
+        const QPointF global = viewport->mapToGlobal(at);
+        for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
+                                  QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
+            const bool down = type != QEvent::MouseButtonRelease;
+            QMouseEvent event(type, at, global, Qt::LeftButton,
+                              down ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(viewport, &event);
+        }
     };
 
     dblClickRow(1);
