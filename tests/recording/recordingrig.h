@@ -189,9 +189,15 @@ struct RecordingRig {
         --busy_;
     }
 
-    void Start() { Guard([this] { control.StartRecording(); }); }
-    void Stop() { Guard([this] { control.StopRecording(); }); }
-    void Pause() { Guard([this] { control.ToggleRecordPause(); }); }
+    void Start() {
+        Guard([this] { control.StartRecording(); });
+    }
+    void Stop() {
+        Guard([this] { control.StopRecording(); });
+    }
+    void Pause() {
+        Guard([this] { control.ToggleRecordPause(); });
+    }
 
     AppState state;
     TIniFile ini;
