@@ -1,0 +1,144 @@
+#include "dialogrig.h"
+
+#include "appeventfilter.h"
+
+#include <QDateTimeEdit>
+#include <QRadioButton>
+#include "testinput.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct ScheduleRig : DialogRig {
+    FakeActions actions{state};
+    QDateTime now{QDate(2026, 5, 4), QTime(7, 0, 0)};
+    AppEventFilter filter{state, ini, actions, *fm_set, [this] { return now; }};
+
+    void SetTimes(QTime begin, QTime end) {
+        fm_set->Begintime->setTime(begin);
+        fm_set->endtime->setTime(end);
+    }
+    // The clock at `when`, and a few events passing through the check in that second.
+    QStringList At(const QDateTime& when) {
+        now = when;
+        actions.calls.clear();
+        for (int i = 0; i < 5; ++i)
+            filter.CheckSchedule();
+        return actions.calls;
+    }
+};
+
+const QStringList kStart{"StartRecording"};
+const QStringList kStop{"StopRecording"};
+const QStringList kNothing{};
+
+QDateTime At(int day, int h, int m, int s) { return {QDate(2026, 5, day), QTime(h, m, s)}; }
+
+} // namespace
+
+TEST(Schedule, EveryDayStartsAndStopsOncePerMatchingSecond) {
+    ScheduleRig rig;
+    rig.fm_set->LoadFromStore();
+    rig.fm_set->RadioButton2->setChecked(true);
+    rig.SetTimes(QTime(8, 0, 0), QTime(8, 30, 0));
+
+    EXPECT_EQ(rig.At(At(4, 7, 59, 59)), kNothing);
+    EXPECT_EQ(rig.At(At(4, 8, 0, 0)), kStart);
+    EXPECT_EQ(rig.At(At(4, 8, 0, 0)), kNothing) << "a match acts once in its second";
+    EXPECT_EQ(rig.At(At(4, 8, 0, 1)), kNothing);
+    EXPECT_EQ(rig.At(At(4, 8, 30, 0)), kStop);
+    EXPECT_EQ(rig.At(At(4, 8, 30, 0)), kNothing);
+    // The next day again; a recording started by hand is stopped too.
+    EXPECT_EQ(rig.At(At(5, 8, 0, 0)), kStart);
+    EXPECT_EQ(rig.At(At(5, 8, 30, 0)), kStop);
+    rig.state.recording = true;
+    EXPECT_EQ(rig.At(At(6, 8, 30, 0)), kStop);
+    // Nothing to stop: no call.
+    EXPECT_EQ(rig.At(At(7, 8, 30, 0)), kNothing);
+}
+
+TEST(Schedule, RunsOverMidnight) {
+    ScheduleRig rig;
+    rig.fm_set->RadioButton2->setChecked(true);
+    rig.SetTimes(QTime(23, 0, 0), QTime(1, 0, 0));
+    EXPECT_EQ(rig.At(At(4, 1, 0, 0)), kNothing);
+    EXPECT_EQ(rig.At(At(4, 23, 0, 0)), kStart);
+    EXPECT_EQ(rig.At(At(5, 0, 30, 0)), kNothing);
+    EXPECT_TRUE(rig.state.recording);
+    EXPECT_EQ(rig.At(At(5, 1, 0, 0)), kStop);
+}
+
+TEST(Schedule, SpecialDayActsOnThatDateOnly) {
+    ScheduleRig rig;
+    rig.fm_set->RadioButton3->setChecked(true);
+    rig.fm_set->date_time->setDate(QDate(2026, 5, 4));
+    rig.SetTimes(QTime(8, 0, 0), QTime(8, 30, 0));
+    EXPECT_EQ(rig.At(At(3, 8, 0, 0)), kNothing);
+    rig.state.recording = true;
+    EXPECT_EQ(rig.At(At(3, 8, 30, 0)), kNothing);
+    rig.state.recording = false;
+    EXPECT_EQ(rig.At(At(4, 8, 0, 0)), kStart);
+    EXPECT_EQ(rig.At(At(4, 8, 30, 0)), kStop);
+    EXPECT_EQ(rig.At(At(5, 8, 0, 0)), kNothing);
+
+    // Disabled: nothing at all.
+    rig.fm_set->RadioButton1->setChecked(true);
+    EXPECT_EQ(rig.At(At(4, 8, 0, 0)), kNothing);
+}
+
+TEST(Schedule, APausedRecordingIsResumedAtTheBeginTime) {
+    ScheduleRig rig;
+    rig.fm_set->RadioButton2->setChecked(true);
+    rig.SetTimes(QTime(8, 0, 0), QTime(9, 0, 0));
+    rig.state.recording = true;
+    rig.state.record_paused = true;
+    EXPECT_EQ(rig.At(At(4, 8, 0, 0)), kStart);
+    EXPECT_FALSE(rig.state.record_paused);
+    EXPECT_TRUE(rig.state.recording);
+}
+
+TEST(Schedule, TheIdleProgramStillStartsAndStops) {
+    // The filter is not installed on the application here: only its heartbeat runs the check.
+    ScheduleRig rig;
+    rig.fm_set->RadioButton2->setChecked(true);
+    rig.SetTimes(QTime(8, 0, 0), QTime(8, 30, 0));
+    rig.now = At(4, 8, 0, 0);
+    testinput::Wait(AppEventFilter::kHeartbeatMs * 3);
+    EXPECT_EQ(rig.actions.calls, kStart);
+    rig.now = At(4, 8, 30, 0);
+    testinput::Wait(AppEventFilter::kHeartbeatMs * 3);
+    EXPECT_EQ(rig.actions.calls, QStringList({"StartRecording", "StopRecording"}));
+}
+
+TEST(Schedule, AStoredScheduleWorksAfterARestartWithoutOpeningTheDialog) {
+    DialogRig before;
+    before.fm_set->show();
+    before.fm_set->RadioButton2->setChecked(true);
+    before.fm_set->Begintime->setTime(QTime(6, 15, 0));
+    before.fm_set->endtime->setTime(QTime(6, 45, 0));
+    before.fm_set->SaveSettings();
+    ASSERT_TRUE(before.prompts.infos.isEmpty());
+
+    // A new run on the same store: start-up loads the dialog, nobody opens it.
+    ScheduleRig after;
+    ASSERT_TRUE(QFile::copy(before.iniPath, after.iniPath));
+    after.fm_set->LoadFromStore();
+    EXPECT_FALSE(after.fm_set->isVisible());
+    EXPECT_EQ(after.state.schedule_mode, 1);
+    EXPECT_EQ(after.At(At(9, 6, 15, 0)), kStart);
+    EXPECT_EQ(after.At(At(9, 6, 45, 0)), kStop);
+}
+
+TEST(Schedule, EveryEventRunsTheCheckOnceInstalled) {
+    ScheduleRig rig;
+    rig.fm_set->RadioButton2->setChecked(true);
+    rig.SetTimes(QTime(8, 0, 0), QTime(8, 30, 0));
+    rig.now = At(4, 8, 0, 0);
+    qApp->installEventFilter(&rig.filter);
+    QObject target;
+    QEvent any(QEvent::User);
+    QCoreApplication::sendEvent(&target, &any);
+    qApp->removeEventFilter(&rig.filter);
+    EXPECT_EQ(rig.actions.calls, kStart);
+}

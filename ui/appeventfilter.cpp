@@ -1,0 +1,103 @@
+#include "appeventfilter.h"
+
+#include "appstate.h"
+#include "ports.h"
+#include "tfm_set.h"
+#include "tinifile.h"
+
+#include <QDateTimeEdit>
+#include <QKeyEvent>
+
+namespace {
+constexpr int kHotKeyCount = 12; // F1..F12
+} // namespace
+
+AppEventFilter::AppEventFilter(AppState& state, TIniFile& ini, RecorderActions& actions,
+                               Tfm_set& fm_set, Clock clock, QObject* parent)
+    : QObject(parent), state_(state), ini_(ini), actions_(actions), fm_set_(fm_set),
+      clock_(std::move(clock)) {
+    // The schedule must not wait for other events: an idle program still starts and stops.
+    heartbeat_.setInterval(kHeartbeatMs);
+    connect(&heartbeat_, &QTimer::timeout, this, &AppEventFilter::CheckSchedule);
+    heartbeat_.start();
+}
+
+bool AppEventFilter::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<const QKeyEvent*>(event);
+        if (key->key() >= Qt::Key_F1 && key->key() <= Qt::Key_F12 && IsNewPress(*key))
+            HotKeyPress(key->key());
+    }
+    CheckSchedule();
+    return QObject::eventFilter(watched, event);
+}
+
+// One press reaches the filter once for the window and again for the focused widget and each
+// parent it propagates to, always with the same key, time stamp and repeat flag. A press is
+// therefore new when it differs from the last one seen, or when the event loop has turned since
+// (synthesised presses may all carry the time stamp 0).
+bool AppEventFilter::IsNewPress(const QKeyEvent& event) {
+    const PressId id{event.key(), event.timestamp(), event.isAutoRepeat(),
+                     event.nativeScanCode(), static_cast<int>(event.modifiers())};
+    if (lastPress_ && *lastPress_ == id)
+        return false;
+    lastPress_ = id;
+    if (!forgetQueued_) {
+        forgetQueued_ = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                forgetQueued_ = false;
+                lastPress_.reset();
+            },
+            Qt::QueuedConnection);
+    }
+    return true;
+}
+
+bool AppEventFilter::Bound(const char* key, int fallback, int pressed) const {
+    const int index = ini_.ReadInteger(QStringLiteral("hot"), QString::fromLatin1(key), fallback);
+    return index >= 0 && index < kHotKeyCount && Qt::Key_F1 + index == pressed;
+}
+
+void AppEventFilter::HotKeyPress(int key) {
+    if (Bound("rec", 6, key))
+        actions_.StartRecording();
+    if (Bound("play", 7, key))
+        actions_.PlaySelected();
+    if (Bound("pause", 8, key)) {
+        if (state_.recording)
+            actions_.ToggleRecordPause();
+        if (state_.playing)
+            actions_.TogglePlayPause();
+    }
+    if (Bound("stop", 9, key)) {
+        actions_.StopRecording();
+        actions_.StopPlaying();
+    }
+}
+
+void AppEventFilter::CheckSchedule() {
+    const int mode = state_.schedule_mode;
+    if (mode != 1 && mode != 2)
+        return;
+    const QLocale& locale = ini_.Locale();
+    const QDateTime now = clock_();
+    const QString nowTime = TIniFile::TimeText(locale, now.time());
+    const QString nowDate = TIniFile::DateText(locale, now.date());
+    const bool onDay =
+        mode == 1 || nowDate == TIniFile::DateText(locale, fm_set_.date_time->date());
+    if (!onDay)
+        return;
+    // The memory is the matched text, so a match fires once however many events pass within it.
+    const QString stamp = nowDate + QLatin1Char(' ') + nowTime;
+    if (nowTime == TIniFile::TimeText(locale, fm_set_.Begintime->time()) && lastStart_ != stamp) {
+        lastStart_ = stamp;
+        actions_.StartRecording();
+    }
+    if (nowTime == TIniFile::TimeText(locale, fm_set_.endtime->time()) && state_.recording &&
+        lastStop_ != stamp) {
+        lastStop_ = stamp;
+        actions_.StopRecording();
+    }
+}

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <functional>
+#include <optional>
+
+struct AppState;
+class QKeyEvent;
+class RecorderActions;
+class TIniFile;
+class Tfm_set;
+
+// The application-wide watch on events: the four function-key hot keys and the recording
+// schedule. The main window installs it on the application (qApp->installEventFilter).
+//
+// Hot keys: a key press of F1..F12 is tested against the store's "hot" "rec", "play", "pause"
+// and "stop" (read anew at every press, defaults F7..F10), in that order and each on its own, so
+// a key bound twice triggers both actions. A stored index outside 0..11 binds nothing. The event
+// is never consumed; it goes on to the focused window. Qt shows one key press to an application
+// filter several times (the window, the focused widget, its parents); it acts once per press.
+// A press repeated by holding the key down is a new press.
+//
+// Schedule: after the hot keys, on every event and on a heartbeat of kHeartbeatMs while nothing
+// else happens, the clock's time is compared as text (the store's locale, long time format; dates
+// in the short format) with the dialog's pickers `Begintime` and `endtime`, and in mode 2 its date
+// with `date_time`. The mode is AppState::schedule_mode (0 off, 1 every day, 2 one date). A begin
+// match calls StartRecording, an end match StopRecording while a recording is open; each match
+// acts at most once per matching text (one second with a time format showing seconds).
+class AppEventFilter : public QObject {
+    Q_OBJECT
+public:
+    using Clock = std::function<QDateTime()>;
+    static constexpr int kHeartbeatMs = 200;
+
+    // All references must outlive the filter. `clock` gives the current local date and time.
+    AppEventFilter(AppState& state, TIniFile& ini, RecorderActions& actions, Tfm_set& fm_set,
+                   Clock clock = &QDateTime::currentDateTime, QObject* parent = nullptr);
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    // The four binding tests for one press of the Qt key `key`.
+    void HotKeyPress(int key);
+    // One run of the schedule check.
+    void CheckSchedule();
+
+private:
+    struct PressId {
+        int key;
+        quint64 timestamp;
+        bool autoRepeat;
+        quint32 scanCode;
+        int modifiers;
+        bool operator==(const PressId&) const = default;
+    };
+    bool IsNewPress(const QKeyEvent& event);
+    bool Bound(const char* key, int fallback, int pressed) const;
+
+    AppState& state_;
+    TIniFile& ini_;
+    RecorderActions& actions_;
+    Tfm_set& fm_set_;
+    Clock clock_;
+    QTimer heartbeat_;
+    std::optional<PressId> lastPress_;
+    bool forgetQueued_ = false;
+    QString lastStart_; // the date and time texts of the latest start and stop by schedule
+    QString lastStop_;
+};
