@@ -1,0 +1,150 @@
+// The level meter drawn into images: lit length in proportion to the value, ticks, the peak
+// marker and its fall.
+#include "tampbar2.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QImage>
+#include <QPainter>
+
+namespace {
+
+QImage Draw(const TAmpBar2& bar, QSize size) {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::magenta);
+    QPainter p(&image);
+    bar.Paint(p, QRect(QPoint(0, 0), size));
+    return image;
+}
+
+// Columns (or rows from the bottom, for vertical bars) of `colour` along the middle line.
+int Count(const QImage& image, const QColor& colour, bool vertical = false) {
+    int n = 0;
+    const int length = vertical ? image.height() : image.width();
+    for (int i = 0; i < length; ++i) {
+        const QRgb px = vertical ? image.pixel(image.width() / 2, i) : image.pixel(i, image.height() / 2);
+        n += px == colour.rgb();
+    }
+    return n;
+}
+
+TAmpBar2* Solid(TAmpBar2& bar) {
+    bar.SetStyle(TAmpBar2::BarStyle::Solid);
+    bar.SetHotPercent(0);
+    bar.SetPickWidthPercent(0);
+    return &bar;
+}
+
+} // namespace
+
+TEST(TAmpBar2, LitColumnsFollowTheValueAtTheMetersRealSize) {
+    TAmpBar2 bar;
+    Solid(bar);
+    EXPECT_EQ(bar.Min(), 0);
+    EXPECT_EQ(bar.Max(), 32767);
+    const QSize size(305, 3);
+    for (const auto& [value, lit] : std::vector<std::pair<int, int>>{
+             {0, 0}, {32767, 305}, {16384, 153}, {3277, 31}, {-500, 0}, {99999, 305}}) {
+        bar.SetValue(value);
+        const QImage image = Draw(bar, size);
+        EXPECT_EQ(Count(image, bar.TickColor()), lit) << value;
+        EXPECT_EQ(Count(image, bar.TickBackColor()), 305 - lit) << value;
+        // Crisp: every row identical, no blended edge pixels.
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 305; ++x)
+                ASSERT_EQ(image.pixel(x, y), image.pixel(x, 1)) << x << "," << y;
+    }
+
+    // A changed range rescales.
+    bar.SetMin(1000);
+    bar.SetMax(2000);
+    bar.SetValue(1500);
+    EXPECT_EQ(Count(Draw(bar, size), bar.TickColor()), 153);
+
+    // Vertical bars fill from the bottom.
+    bar.SetOrientation(Qt::Vertical);
+    const QImage v = Draw(bar, QSize(8, 100));
+    EXPECT_EQ(Count(v, bar.TickColor(), true), 50);
+    EXPECT_EQ(v.pixel(4, 99), bar.TickColor().rgb());
+    EXPECT_EQ(v.pixel(4, 0), bar.TickBackColor().rgb());
+}
+
+TEST(TAmpBar2, TicksHotZoneBorderAndPeakMarker) {
+    TAmpBar2 bar;
+    bar.SetStyle(TAmpBar2::BarStyle::Ticks);
+    bar.SetTickInterval(3);
+    bar.SetTickWidth(2);
+    bar.SetHotPercent(0);
+    bar.SetPickWidthPercent(0);
+    bar.SetValue(32767 / 2);
+    QImage image = Draw(bar, QSize(300, 3));
+    // 150 lit pixels: ticks start at 0, 3, ... 147, two pixels each, gaps in the back colour.
+    EXPECT_EQ(Count(image, bar.TickColor()), 100);
+    EXPECT_EQ(image.pixel(2, 1), bar.BackColor().rgb());
+    EXPECT_EQ(image.pixel(150, 1), bar.TickBackColor().rgb());
+
+    bar.SetStyle(TAmpBar2::BarStyle::Solid);
+    bar.SetHotPercent(80);
+    bar.SetValue(32767);
+    image = Draw(bar, QSize(300, 3));
+    EXPECT_EQ(Count(image, bar.TickColor()), 240);
+    EXPECT_EQ(Count(image, bar.HotColor()), 60);
+
+    // A single border takes the outer pixel ring at larger sizes.
+    bar.SetBorderStyle(TAmpBar2::BarBorder::Single);
+    bar.SetHotPercent(0);
+    image = Draw(bar, QSize(102, 12));
+    EXPECT_EQ(image.pixel(0, 6), bar.BorderColor().rgb());
+    EXPECT_EQ(image.pixel(101, 6), bar.BorderColor().rgb());
+    EXPECT_EQ(Count(image, bar.TickColor()), 100);
+
+    // The peak marker sits at the peak's end: 2 % of 300 = 6 pixels.
+    bar.SetBorderStyle(TAmpBar2::BarBorder::None);
+    bar.SetPickWidthPercent(2);
+    bar.SetValue(0);
+    image = Draw(bar, QSize(300, 3));
+    EXPECT_EQ(Count(image, bar.PickColor()), 6);
+    EXPECT_EQ(image.pixel(299, 1), bar.PickColor().rgb());
+    EXPECT_EQ(image.pixel(293, 1), bar.TickBackColor().rgb());
+}
+
+TEST(TAmpBar2, PeakHoldsThenFallsToTheValueAtItsSpeed) {
+    TAmpBar2 bar;
+    bar.SetSpeed(50); // half the range per second
+    bar.SetValue(30000);
+    bar.SetValue(10000);
+    EXPECT_EQ(bar.Peak(), 30000);
+    bar.AdvanceTime(TAmpBar2::kPeakHoldMs);
+    EXPECT_EQ(bar.Peak(), 30000) << "held";
+    bar.AdvanceTime(200); // 0.2 s of fall: 10 % of 32767
+    EXPECT_NEAR(bar.Peak(), 30000 - 3277, 2);
+    bar.AdvanceTime(5000);
+    EXPECT_EQ(bar.Peak(), 10000) << "never below the value";
+
+    // A higher value lifts the peak at once and restarts the hold.
+    bar.SetValue(20000);
+    EXPECT_EQ(bar.Peak(), 20000);
+    bar.SetValue(0);
+    bar.AdvanceTime(TAmpBar2::kPeakHoldMs - 1);
+    EXPECT_EQ(bar.Peak(), 20000);
+
+    // Speed 0 keeps the peak.
+    bar.SetSpeed(0);
+    bar.AdvanceTime(60000);
+    EXPECT_EQ(bar.Peak(), 20000);
+
+    // The meter's own timer lets it fall in real time too.
+    TAmpBar2 live;
+    live.SetSpeed(100);
+    live.SetValue(32767);
+    live.SetValue(0);
+    QElapsedTimer clock;
+    clock.start();
+    while (live.Peak() > 0 && clock.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    EXPECT_EQ(live.Peak(), 0);
+    EXPECT_GE(clock.elapsed(), TAmpBar2::kPeakHoldMs + 500);
+}
