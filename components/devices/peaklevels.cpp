@@ -38,6 +38,21 @@ void PeakLevels::Add(const std::uint8_t* pcm, std::size_t bytes, const PcmFormat
     const int bps = BytesPerSample(format.type);
     const std::size_t bpf = format.BytesPerFrame();
     const bool stereo = format.channels >= 2;
+    if (format.type == SampleType::S16) {
+        // The common case, kept free of per-sample dispatch.
+        int l = left_, r = right_;
+        for (std::size_t at = 0; at + bpf <= bytes; at += bpf) {
+            const int a = std::abs(static_cast<int>(static_cast<std::int16_t>(pcm[at] | (pcm[at + 1] << 8))));
+            const int b = stereo ? std::abs(static_cast<int>(
+                                       static_cast<std::int16_t>(pcm[at + 2] | (pcm[at + 3] << 8))))
+                                 : a;
+            l = std::max(l, a);
+            r = std::max(r, b);
+        }
+        left_ = std::min(l, 32767);
+        right_ = std::min(r, 32767);
+        return;
+    }
     for (std::size_t at = 0; at + bpf <= bytes; at += bpf) {
         const int l = Magnitude(pcm + at, format.type);
         const int r = stereo ? Magnitude(pcm + at + bps, format.type) : l;

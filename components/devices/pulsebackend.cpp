@@ -20,7 +20,8 @@
 namespace {
 
 constexpr int kRingSeconds = 10;
-constexpr int kCaptureFragmentMs = 20;
+// The server hands over captured audio in fragments this long: one wake per level-meter update.
+constexpr int kCaptureFragmentMs = 50;
 constexpr int kPlaybackLatencyMs = 250;
 
 std::size_t MsToBytes(const PcmFormat& f, int ms) {

@@ -16,8 +16,11 @@
 
 namespace {
 
-constexpr int kPollMs = 20;
-constexpr int kTimerEventMs = 50;
+// A backstop only: the backend wakes the component when data arrives or the stream fails, and
+// every wake pushes the poll further out.
+constexpr int kPollMs = 60;
+// OnTimer comes about every 50 ms; the margin keeps a timer per 50 ms fragment despite jitter.
+constexpr int kTimerEventMs = 45;
 const char* const kDefaultInputName = "Default input";
 
 } // namespace
@@ -119,6 +122,7 @@ struct TAudioRecord2::Impl {
             ~Reset() { flag = false; }
         } reset{processing};
 
+        poll.start();
         ReadAll();
         const std::string failure = stream->Error();
         if (!failure.empty()) {
