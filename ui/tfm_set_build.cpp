@@ -28,12 +28,12 @@ namespace {
 // page), and a band at the bottom for the skin form's "ok", "cancel" and "default" elements.
 constexpr int kClientWidth = 428;
 constexpr int kClientHeight = 377;
-constexpr QRect kTreeRect{4, 4, 190, 332};
-constexpr int kPageLeft = 200;
+constexpr QRect kTreeRect{4, 4, 134, 332};
+constexpr int kPageLeft = 142;
+constexpr int kPageWidth = kClientWidth - 4 - kPageLeft;
 constexpr int kStripTop = 4;
-constexpr int kStripWidth = 223;
-constexpr int kStripHeight = 38;
-constexpr QRect kPageRect{kPageLeft, kStripTop + kStripHeight + 2, kStripWidth, 290};
+constexpr int kStripHeight = 38; // the picture is 223 x 38, stretched across the page width
+constexpr QRect kPageRect{kPageLeft, kStripTop + kStripHeight + 2, kPageWidth, 290};
 
 QComboBox* List(QWidget* parent, const char* name, const QStringList& items) {
     auto* box = new QComboBox(parent);
@@ -131,7 +131,8 @@ void Tfm_set::BuildWindow() {
 
     img_title = new QLabel(this);
     img_title->setObjectName(QStringLiteral("img_title"));
-    img_title->setGeometry(kPageLeft, kStripTop, kStripWidth, kStripHeight);
+    img_title->setGeometry(kPageLeft, kStripTop, kPageWidth, kStripHeight);
+    img_title->setScaledContents(true);
     const QImage strip = jpeg::LoadJpeg(QStringLiteral(":/images/titlestrip.jpg"));
     if (!strip.isNull())
         img_title->setPixmap(QPixmap::fromImage(strip));
@@ -139,7 +140,7 @@ void Tfm_set::BuildWindow() {
     // The page title, drawn over the strip with a transparent background.
     lb_name = new QLabel(this);
     lb_name->setObjectName(QStringLiteral("lb_name"));
-    lb_name->setGeometry(kPageLeft + 8, kStripTop, kStripWidth - 16, kStripHeight);
+    lb_name->setGeometry(kPageLeft + 8, kStripTop, kPageWidth - 16, kStripHeight);
     lb_name->setAttribute(Qt::WA_TranslucentBackground);
     lb_name->setAutoFillBackground(false);
     QFont titleFont(QStringLiteral("Arial"));
@@ -418,7 +419,7 @@ void Tfm_set::BuildAboutPage() {
     lbl_web = new QLabel(QStringLiteral("Visit our web"), pl_about);
     lbl_web->setObjectName(QStringLiteral("lbl_web"));
     for (QLabel* link : {lbl_buy, lbl_web}) {
-        link->setStyleSheet(QStringLiteral("QLabel { color: blue; }"));
+        link->setStyleSheet(QStringLiteral("QLabel { color: #2f7df6; }"));
         link->setCursor(Qt::PointingHandCursor);
         link->installEventFilter(this);
         layout->addWidget(link);
