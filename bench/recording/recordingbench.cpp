@@ -146,6 +146,7 @@ int main(int argc, char** argv) {
     loop.exec();
     guarded([&] { control.StopRecording(); });
     const double ours = CpuSeconds(RUSAGE_SELF) - cpu0;
+    const double shown = record.SamplesToMs(state.sample_pos) / 1000.0;
     const long long lost = record.LostFrames();
 
     reference.waitForFinished(seconds * 1000 + 30000);
@@ -164,6 +165,7 @@ int main(int argc, char** argv) {
                 static_cast<long long>(QFileInfo(refFile).size()));
     std::printf("  ratio program / reference: %.3f (target <= 1.0)\n",
                 theirs > 0 ? ours / theirs : 0.0);
+    std::printf("  time shown at the stop: %.2f s\n", shown);
     std::printf("  lost frames: %lld (target 0); messages: %d\n", lost, prompts.messages);
     return 0;
 }
