@@ -19,7 +19,9 @@ Player::Player(AppState& state, Display& display, RecordingsList& list, Prompts&
                TAudioFile2& AudioFilepaly, TAudioPlayer2& AudioPlayer21, TIniFile& settings,
                QObject* parent)
     : QObject(parent), state_(state), display_(display), list_(list), prompts_(prompts),
-      file_(AudioFilepaly), player_(AudioPlayer21), settings_(settings) {
+      file_(AudioFilepaly), player_(AudioPlayer21), settings_(settings) {}
+
+void Player::ConnectEvents() {
     connect(&player_, &TAudioPlayer2::OnRequestOnLoadArray, this,
             &Player::AudioPlayer21RequestOnLoadArray);
     connect(&player_, &TAudioPlayer2::OnEndArrayPlay, this, &Player::AudioPlayer21EndArrayPlay);

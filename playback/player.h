@@ -28,12 +28,15 @@ class TIniFile;
 class Player : public QObject {
     Q_OBJECT
 public:
-    // All references must outlive the player. The constructor connects the four events of
-    // `AudioPlayer21` to the handlers below; nobody else should connect them to these handlers
-    // again. `settings` is read for the RAW format of ".raw" entries at every start.
+    // All references must outlive the player. `settings` is read for the RAW format of ".raw"
+    // entries at every start. The player's events reach the handlers below either through the
+    // owner's own connections or through ConnectEvents, never both (each event must feed once).
     Player(AppState& state, Display& display, RecordingsList& list, Prompts& prompts,
            TAudioFile2& AudioFilepaly, TAudioPlayer2& AudioPlayer21, TIniFile& settings,
            QObject* parent = nullptr);
+
+    // Connects the four events of `AudioPlayer21` to the handlers below.
+    void ConnectEvents();
 
     // Starts the selected entry (the first selected in list order; the last entry when none is
     // selected), or resumes a paused playback. Refused with "Please stop recording first." while

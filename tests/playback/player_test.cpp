@@ -28,6 +28,7 @@ protected:
     }
 
     void connect() {
+        player.ConnectEvents();
         QObject::connect(&AudioPlayer21, &TAudioPlayer2::OnRequestOnLoadArray, [this] {
             if (state.playing)
                 ++requests;
