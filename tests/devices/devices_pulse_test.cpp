@@ -128,10 +128,12 @@ TEST_F(DevicesPulse, ThreeSecondsAtCdQualityAndAt800HzCarryTheTone) {
         const std::int64_t block = c.format.rate * 3 / 10;
         ASSERT_GE(t1, 0);
         EXPECT_NEAR(double(n2 - n1), (t2 - t1) / 1000.0 * c.format.rate, double(block));
-        // Everything counted was delivered, and nothing is missing against the clock.
+        // Everything counted was delivered. Against the clock the count can only be bounded
+        // loosely: a sine source shared with a stream of long latency renders up to a second
+        // ahead, and hands it out in bursts.
         EXPECT_GE(cap.Frames(), n2);
         EXPECT_LE(cap.Frames() - n2, block);
-        EXPECT_GE(cap.Frames(), clock.elapsed() / 1000.0 * c.format.rate - block);
+        EXPECT_GE(cap.Frames(), (clock.elapsed() / 1000.0 - 1.0) * c.format.rate);
         EXPECT_GT(cap.peak, 10000);
         EXPECT_EQ(cap.rec.LostFrames(), 0);
         const double tone = ToneLevel(cap.data, c.format, c.tone);
