@@ -29,7 +29,7 @@
 #include <memory>
 
 // Records every display call in order ("text s_time=00:00:01", "show 1", ...).
-class RigDisplay : public Display {
+class RigDisplay : public MainDisplay {
 public:
     void SetText(const QString& element, const QString& text) override {
         texts[element] = text;
@@ -102,7 +102,7 @@ public:
     struct Entry {
         QString name, time, date, path;
     };
-    RigList(AppState& state, Display& display) : state_(state), display_(display) {}
+    RigList(AppState& state, MainDisplay& display) : state_(state), display_(display) {}
     void AddToList() override {
         ++calls;
         if (!state_.stopping)
@@ -122,7 +122,7 @@ public:
 
 private:
     AppState& state_;
-    Display& display_;
+    MainDisplay& display_;
 };
 
 class RigInhibitor : public SleepInhibitor {
