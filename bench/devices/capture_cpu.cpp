@@ -9,7 +9,6 @@
 
 #include <QCoreApplication>
 #include <QTimer>
-
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>

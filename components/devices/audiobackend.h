@@ -33,8 +33,8 @@ struct AudioSource {
     std::string description; // what the user sees
     bool monitor = false;    // the monitor of a sink
     std::vector<AudioPort> ports;
-    int activePort = -1;     // index into ports; -1 when the source has none
-    int volume = 0;          // 0..65536, the average over the source's channels
+    int activePort = -1; // index into ports; -1 when the source has none
+    int volume = 0;      // 0..65536, the average over the source's channels
 };
 
 struct AudioSink {
@@ -84,7 +84,7 @@ public:
     virtual void Drain() = 0;
     virtual void SetVolume(int volume) = 0; // 0..65536
     virtual void SetMute(bool mute) = 0;
-    virtual std::string Error() const = 0;  // as CaptureStream::Error
+    virtual std::string Error() const = 0; // as CaptureStream::Error
 };
 
 class AudioBackend {
@@ -106,12 +106,10 @@ public:
 
     // Opens a stream in exactly `format`; the server converts and resamples from the device.
     // Returns once the stream runs, or throws. `wake` as described above.
-    virtual std::unique_ptr<CaptureStream> OpenCapture(const std::string& source,
-                                                       const PcmFormat& format,
-                                                       WakeFunction wake) = 0;
-    virtual std::unique_ptr<PlaybackStream> OpenPlayback(const std::string& sink,
-                                                         const PcmFormat& format,
-                                                         WakeFunction wake) = 0;
+    virtual std::unique_ptr<CaptureStream>
+    OpenCapture(const std::string& source, const PcmFormat& format, WakeFunction wake) = 0;
+    virtual std::unique_ptr<PlaybackStream>
+    OpenPlayback(const std::string& sink, const PcmFormat& format, WakeFunction wake) = 0;
 
     // A monotonic clock in milliseconds that paces the components' periodic events: real time
     // for PulseAudio, the test's clock for a simulation.

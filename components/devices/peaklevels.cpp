@@ -42,7 +42,8 @@ void PeakLevels::Add(const std::uint8_t* pcm, std::size_t bytes, const PcmFormat
         // The common case, kept free of per-sample dispatch.
         int l = left_, r = right_;
         for (std::size_t at = 0; at + bpf <= bytes; at += bpf) {
-            const int a = std::abs(static_cast<int>(static_cast<std::int16_t>(pcm[at] | (pcm[at + 1] << 8))));
+            const int a =
+                std::abs(static_cast<int>(static_cast<std::int16_t>(pcm[at] | (pcm[at + 1] << 8))));
             const int b = stereo ? std::abs(static_cast<int>(
                                        static_cast<std::int16_t>(pcm[at + 2] | (pcm[at + 3] << 8))))
                                  : a;

@@ -10,12 +10,11 @@
 #include "componenterror.h"
 #include "ringbuffer.h"
 
-#include <pulse/pulseaudio.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <mutex>
+#include <pulse/pulseaudio.h>
 
 namespace {
 
@@ -143,9 +142,7 @@ private:
         context_ = nullptr;
     }
 
-    static void OnContextState(pa_context*, void* self) {
-        static_cast<PulseCore*>(self)->Signal();
-    }
+    static void OnContextState(pa_context*, void* self) { static_cast<PulseCore*>(self)->Signal(); }
 
     std::string appName_;
     pa_threaded_mainloop* loop_ = nullptr;
@@ -268,7 +265,8 @@ private:
             } else {
                 const std::size_t whole = bytes / bpf * bpf;
                 const std::size_t n =
-                    me->ring_.Write(static_cast<const std::uint8_t*>(data), std::min(whole, me->ring_.Free() / bpf * bpf));
+                    me->ring_.Write(static_cast<const std::uint8_t*>(data),
+                                    std::min(whole, me->ring_.Free() / bpf * bpf));
                 me->lost_ += static_cast<std::int64_t>((whole - n) / bpf);
             }
             pa_stream_drop(s);
@@ -289,12 +287,13 @@ private:
 
 class PulsePlayback : public PlaybackStream {
 public:
-    PulsePlayback(std::shared_ptr<PulseCore> core, const std::string& sink,
-                  const PcmFormat& format, WakeFunction wake)
+    PulsePlayback(std::shared_ptr<PulseCore> core, const std::string& sink, const PcmFormat& format,
+                  WakeFunction wake)
         : core_(std::move(core)), format_(format), wake_(std::move(wake)),
           ring_(MsToBytes(format, kRingSeconds * 1000)) {
         const std::string what =
-            "Cannot play to " + (sink == AudioBackend::kDefaultSink ? std::string("the default output") : sink);
+            "Cannot play to " +
+            (sink == AudioBackend::kDefaultSink ? std::string("the default output") : sink);
         PulseCore::Lock lock(*core_);
         pa_context* ctx = core_->Context();
         const pa_sample_spec ss = SampleSpec(format_);
@@ -394,8 +393,9 @@ public:
         pa_cvolume cv;
         pa_cvolume_set(&cv, static_cast<unsigned>(format_.channels),
                        static_cast<pa_volume_t>(std::clamp(volume, 0, 65536)));
-        if (pa_operation* op = pa_context_set_sink_input_volume(
-                pa_stream_get_context(stream_), pa_stream_get_index(stream_), &cv, nullptr, nullptr))
+        if (pa_operation* op = pa_context_set_sink_input_volume(pa_stream_get_context(stream_),
+                                                                pa_stream_get_index(stream_), &cv,
+                                                                nullptr, nullptr))
             pa_operation_unref(op);
     }
 
@@ -475,7 +475,8 @@ private:
             void* buffer = nullptr;
             if (pa_stream_begin_write(stream_, &buffer, &n) < 0 || buffer == nullptr)
                 break;
-            n = ring_.Read(static_cast<std::uint8_t*>(buffer), std::min(n, ring_.Available()) / bpf * bpf);
+            n = ring_.Read(static_cast<std::uint8_t*>(buffer),
+                           std::min(n, ring_.Available()) / bpf * bpf);
             if (n == 0) {
                 pa_stream_cancel_write(stream_);
                 break;
@@ -633,8 +634,8 @@ private:
     static void OnSink(pa_context*, const pa_sink_info* info, int eol, void* self) {
         auto* q = static_cast<Query<AudioSink>*>(self);
         if (eol == 0 && info != nullptr)
-            q->items.push_back({info->name ? info->name : "",
-                                info->description ? info->description : ""});
+            q->items.push_back(
+                {info->name ? info->name : "", info->description ? info->description : ""});
         q->core->Signal();
     }
 

@@ -48,7 +48,9 @@ public:
     }
 
     // Consumer only: drops what is waiting.
-    void Clear() { read_.store(written_.load(std::memory_order_acquire), std::memory_order_release); }
+    void Clear() {
+        read_.store(written_.load(std::memory_order_acquire), std::memory_order_release);
+    }
 
 private:
     template <class F> void Copy(std::uint64_t pos, std::size_t n, F&& f) {

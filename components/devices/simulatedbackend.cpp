@@ -60,8 +60,8 @@ double DecodeSample(SampleType type, const std::uint8_t* src) {
         return v / 8388608.0;
     }
     case SampleType::S32: {
-        const std::uint32_t u = src[0] | (src[1] << 8) | (src[2] << 16) |
-                                (static_cast<std::uint32_t>(src[3]) << 24);
+        const std::uint32_t u =
+            src[0] | (src[1] << 8) | (src[2] << 16) | (static_cast<std::uint32_t>(src[3]) << 24);
         return static_cast<std::int32_t>(u) / 2147483648.0;
     }
     }
@@ -119,8 +119,8 @@ struct SimulatedBackend::State {
 
 class SimCapture : public CaptureStream {
 public:
-    SimCapture(std::shared_ptr<SimulatedBackend::State> state, std::string source,
-               double frequency, double amplitude, const PcmFormat& format, WakeFunction wake)
+    SimCapture(std::shared_ptr<SimulatedBackend::State> state, std::string source, double frequency,
+               double amplitude, const PcmFormat& format, WakeFunction wake)
         : state_(std::move(state)), source_(std::move(source)), frequency_(frequency),
           amplitude_(amplitude), format_(format), wake_(std::move(wake)),
           ring_(BufferBytes(format, state_->bufferMs)), openedMs_(state_->Now()),
@@ -156,9 +156,8 @@ public:
         const int bpf = format_.BytesPerFrame();
         std::vector<std::uint8_t> frame(bpf);
         for (; produced_ < due; ++produced_) {
-            const double v =
-                amplitude_ * std::sin(2.0 * std::numbers::pi * frequency_ *
-                                      static_cast<double>(produced_) / format_.rate);
+            const double v = amplitude_ * std::sin(2.0 * std::numbers::pi * frequency_ *
+                                                   static_cast<double>(produced_) / format_.rate);
             const int bps = BytesPerSample(format_.type);
             for (int c = 0; c < format_.channels; ++c)
                 EncodeSample(v, format_.type, frame.data() + c * bps);
@@ -195,9 +194,8 @@ class SimPlayback : public PlaybackStream {
 public:
     SimPlayback(std::shared_ptr<SimulatedBackend::State> state, std::string sink,
                 const PcmFormat& format, WakeFunction wake)
-        : state_(std::move(state)), sink_(std::move(sink)), format_(format),
-          wake_(std::move(wake)), ring_(BufferBytes(format, state_->bufferMs)),
-          lastMs_(state_->Now()),
+        : state_(std::move(state)), sink_(std::move(sink)), format_(format), wake_(std::move(wake)),
+          ring_(BufferBytes(format, state_->bufferMs)), lastMs_(state_->Now()),
           failAtMs_(state_->failAfterMs < 0 ? -1 : lastMs_ + state_->failAfterMs) {
         state_->playbacks.push_back(this);
     }
@@ -316,9 +314,15 @@ void SimulatedBackend::AddSource(const AudioSource& source, double frequencyHz) 
         state_->defaultSource = source.name;
 }
 
-void SimulatedBackend::SetDefaultSource(const std::string& name) { state_->defaultSource = name; }
-void SimulatedBackend::ClearSinks() { state_->sinks.clear(); }
-void SimulatedBackend::AddSink(const AudioSink& sink) { state_->sinks.push_back(sink); }
+void SimulatedBackend::SetDefaultSource(const std::string& name) {
+    state_->defaultSource = name;
+}
+void SimulatedBackend::ClearSinks() {
+    state_->sinks.clear();
+}
+void SimulatedBackend::AddSink(const AudioSink& sink) {
+    state_->sinks.push_back(sink);
+}
 
 void SimulatedBackend::SetServerAvailable(bool available) {
     state_->serverAvailable = available;
@@ -334,8 +338,12 @@ void SimulatedBackend::SetServerAvailable(bool available) {
     }
 }
 
-void SimulatedBackend::FailStreamsAfter(int ms) { state_->failAfterMs = ms; }
-void SimulatedBackend::SetBufferMs(int ms) { state_->bufferMs = std::max(ms, 1); }
+void SimulatedBackend::FailStreamsAfter(int ms) {
+    state_->failAfterMs = ms;
+}
+void SimulatedBackend::SetBufferMs(int ms) {
+    state_->bufferMs = std::max(ms, 1);
+}
 
 void SimulatedBackend::Step(int ms, bool wake) {
     if (state_->clock != Clock::Manual)
@@ -356,8 +364,12 @@ void SimulatedBackend::Step(int ms, bool wake) {
     }
 }
 
-void SimulatedBackend::Advance(int ms) { Step(ms, true); }
-void SimulatedBackend::Elapse(int ms) { Step(ms, false); }
+void SimulatedBackend::Advance(int ms) {
+    Step(ms, true);
+}
+void SimulatedBackend::Elapse(int ms) {
+    Step(ms, false);
+}
 
 void SimulatedBackend::Deliver() {
     const auto captures = state_->captures;
@@ -378,9 +390,15 @@ int SimulatedBackend::OpenCaptureStreams() const {
 int SimulatedBackend::OpenPlaybackStreams() const {
     return static_cast<int>(state_->playbacks.size());
 }
-std::string SimulatedBackend::LastCaptureSource() const { return state_->lastCaptureSource; }
-PcmFormat SimulatedBackend::LastCaptureFormat() const { return state_->lastCaptureFormat; }
-PcmFormat SimulatedBackend::LastPlaybackFormat() const { return state_->lastPlaybackFormat; }
+std::string SimulatedBackend::LastCaptureSource() const {
+    return state_->lastCaptureSource;
+}
+PcmFormat SimulatedBackend::LastCaptureFormat() const {
+    return state_->lastCaptureFormat;
+}
+PcmFormat SimulatedBackend::LastPlaybackFormat() const {
+    return state_->lastPlaybackFormat;
+}
 
 int SimulatedBackend::PlaybackVolume() const {
     return state_->playbacks.empty() ? -1 : state_->playbacks.back()->Volume();
@@ -388,8 +406,12 @@ int SimulatedBackend::PlaybackVolume() const {
 bool SimulatedBackend::PlaybackMuted() const {
     return !state_->playbacks.empty() && state_->playbacks.back()->Muted();
 }
-Block SimulatedBackend::Played() const { return state_->played; }
-void SimulatedBackend::ClearPlayed() { state_->played.clear(); }
+Block SimulatedBackend::Played() const {
+    return state_->played;
+}
+void SimulatedBackend::ClearPlayed() {
+    state_->played.clear();
+}
 
 std::vector<AudioSource> SimulatedBackend::Sources() {
     state_->RequireServer();
@@ -468,4 +490,6 @@ std::unique_ptr<PlaybackStream> SimulatedBackend::OpenPlayback(const std::string
     return std::make_unique<SimPlayback>(state_, name, format, std::move(wake));
 }
 
-std::int64_t SimulatedBackend::NowMs() const { return state_->Now(); }
+std::int64_t SimulatedBackend::NowMs() const {
+    return state_->Now();
+}

@@ -53,10 +53,10 @@ public:
     // Inspection.
     int OpenCaptureStreams() const;
     int OpenPlaybackStreams() const;
-    std::string LastCaptureSource() const;    // as passed to OpenCapture
+    std::string LastCaptureSource() const; // as passed to OpenCapture
     PcmFormat LastCaptureFormat() const;
     PcmFormat LastPlaybackFormat() const;
-    int PlaybackVolume() const;               // of the newest open playback stream; -1 if none
+    int PlaybackVolume() const; // of the newest open playback stream; -1 if none
     bool PlaybackMuted() const;
     // Everything the sink has played since the last ClearPlayed, in the streams' formats.
     Block Played() const;

@@ -7,7 +7,6 @@
 #include <QPointer>
 #include <QThread>
 #include <QTimer>
-
 #include <algorithm>
 #include <atomic>
 #include <deque>
@@ -17,7 +16,7 @@ namespace {
 
 constexpr int kPollMs = 20;
 constexpr int kTimerEventMs = 50;
-constexpr int kWantedMs = 500;  // ask for blocks while less than this is queued
+constexpr int kWantedMs = 500; // ask for blocks while less than this is queued
 constexpr int kMaxOutstanding = 64;
 constexpr int kMaxVolume = 65534;
 
@@ -165,14 +164,15 @@ TAudioPlayer2::TAudioPlayer2(std::shared_ptr<AudioBackend> backend, QObject* par
     connect(&d_->poll, &QTimer::timeout, this, [this]() { d_->Process(); });
 }
 
-TAudioPlayer2::~TAudioPlayer2() { d_->stream.reset(); }
+TAudioPlayer2::~TAudioPlayer2() {
+    d_->stream.reset();
+}
 
 void TAudioPlayer2::SetFormat(std::int32_t handle, std::int32_t param) {
     const auto format = PcmFormat::FromHandle(handle, param);
     if (!format)
         throw ComponentError("Playback: the format handle " + std::to_string(handle) +
-                             " and parameter " + std::to_string(param) +
-                             " describe no PCM format");
+                             " and parameter " + std::to_string(param) + " describe no PCM format");
     d_->CloseStream();
     d_->ResetQueue();
     d_->format = format;
@@ -183,8 +183,8 @@ void TAudioPlayer2::StartPlayback() {
     if (!d_->format)
         throw ComponentError("Playback: no format was set before playback started");
     if (!d_->stream) {
-        d_->stream = d_->backend->OpenPlayback(AudioBackend::kDefaultSink, *d_->format,
-                                               d_->MakeWake());
+        d_->stream =
+            d_->backend->OpenPlayback(AudioBackend::kDefaultSink, *d_->format, d_->MakeWake());
         d_->stream->SetVolume(Impl::StreamVolume(d_->volume));
         d_->stream->SetMute(d_->mute);
     } else {
@@ -235,7 +235,9 @@ std::int64_t TAudioPlayer2::SamplesToMs(std::int64_t samples) const {
     return FramesToMs(samples, d_->format.value_or(PcmFormat{}).rate);
 }
 
-int TAudioPlayer2::GetVolume() const { return d_->volume; }
+int TAudioPlayer2::GetVolume() const {
+    return d_->volume;
+}
 
 void TAudioPlayer2::SetVolume(int volume) {
     d_->volume = std::clamp(volume, 0, kMaxVolume);
@@ -243,7 +245,9 @@ void TAudioPlayer2::SetVolume(int volume) {
         d_->stream->SetVolume(Impl::StreamVolume(d_->volume));
 }
 
-bool TAudioPlayer2::GetMute() const { return d_->mute; }
+bool TAudioPlayer2::GetMute() const {
+    return d_->mute;
+}
 
 void TAudioPlayer2::SetMute(bool mute) {
     d_->mute = mute;

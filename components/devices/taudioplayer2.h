@@ -3,7 +3,6 @@
 #include "block.h"
 
 #include <QObject>
-
 #include <cstdint>
 #include <memory>
 
@@ -20,22 +19,22 @@ public:
 
     // Also drops anything still queued.
     void SetFormat(std::int32_t handle, std::int32_t param);
-    void StartPlayback();          // starts, resumes, or restarts after a seek
+    void StartPlayback(); // starts, resumes, or restarts after a seek
     // Stops (pauses). What is queued and not yet played is kept for the next StartPlayback.
     void StopPlayback();
     // Drops everything queued and not yet played (a seek does this before it restarts).
     void FlushQueue();
     void QueueBlock(const Block& block);
     std::int64_t SamplesToMs(std::int64_t samples) const;
-    int GetVolume() const;         // 0..65534
+    int GetVolume() const; // 0..65534
     void SetVolume(int volume);
     bool GetMute() const;
     void SetMute(bool mute);
 
 signals:
-    void OnEndArrayPlay();                 // one queued block has played
-    void OnRequestOnLoadArray();           // less than about half a second is queued
-    void OnEndPlay();                      // the end-of-file block has played out
+    void OnEndArrayPlay();       // one queued block has played
+    void OnRequestOnLoadArray(); // less than about half a second is queued
+    void OnEndPlay();            // the end-of-file block has played out
     void OnTimer(qint64 CurrentSamples, int LevelLeft, int LevelRight);
 
 private:

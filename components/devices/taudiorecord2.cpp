@@ -2,13 +2,12 @@
 
 #include "audiobackend.h"
 #include "componenterror.h"
-#include "peaklevels.h"
 #include "pcmformat.h"
+#include "peaklevels.h"
 
 #include <QPointer>
 #include <QThread>
 #include <QTimer>
-
 #include <algorithm>
 #include <atomic>
 #include <limits>
@@ -207,7 +206,9 @@ std::int16_t TAudioRecord2::GetLineCount() {
         std::min<std::size_t>(source->ports.size(), std::numeric_limits<std::int16_t>::max()));
 }
 
-void TAudioRecord2::SelectLine(int line) { d_->line = line; }
+void TAudioRecord2::SelectLine(int line) {
+    d_->line = line;
+}
 
 QString TAudioRecord2::GetLineName() {
     const auto source = d_->SelectedSource();
@@ -252,8 +253,7 @@ void TAudioRecord2::SetFormat(std::int32_t handle, std::int32_t param) {
     const auto format = PcmFormat::FromHandle(handle, param);
     if (!format)
         throw ComponentError("Recording: the format handle " + std::to_string(handle) +
-                             " and parameter " + std::to_string(param) +
-                             " describe no PCM format");
+                             " and parameter " + std::to_string(param) + " describe no PCM format");
     if (d_->stream || !d_->pending.empty())
         StopCapture();
     d_->format = format;
@@ -267,7 +267,9 @@ int TAudioRecord2::CalcBufferSize(int ms) {
     return static_cast<int>(std::min<std::int64_t>(bytes, std::numeric_limits<int>::max()));
 }
 
-void TAudioRecord2::SetBufferSize(int bytes) { d_->blockBytes = std::max(bytes, 0); }
+void TAudioRecord2::SetBufferSize(int bytes) {
+    d_->blockBytes = std::max(bytes, 0);
+}
 
 void TAudioRecord2::StartCapture() {
     d_->errorCode = 0;
@@ -303,9 +305,13 @@ void TAudioRecord2::StopCapture() {
     }
 }
 
-int TAudioRecord2::GetErrorCode() const { return d_->errorCode; }
+int TAudioRecord2::GetErrorCode() const {
+    return d_->errorCode;
+}
 
-QString TAudioRecord2::GetErrorText() const { return QString::fromStdString(d_->errorText); }
+QString TAudioRecord2::GetErrorText() const {
+    return QString::fromStdString(d_->errorText);
+}
 
 Block TAudioRecord2::GetRecordedBlock() {
     Block out;

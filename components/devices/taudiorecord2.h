@@ -4,7 +4,6 @@
 
 #include <QObject>
 #include <QString>
-
 #include <cstdint>
 #include <memory>
 
@@ -26,30 +25,30 @@ public:
     // The index of "Default input", the last entry; it is there even when no sound server answers
     // (capture from it then fails to start), so the result is never negative.
     std::int16_t GetMaxDeviceIndex();
-    void SelectDevice(int index);              // 0-based
+    void SelectDevice(int index); // 0-based
     QString GetDeviceName();
-    std::int16_t GetLineCount();               // ports of the selected device
-    void SelectLine(int line);                 // 1-based; 0 = the device itself
+    std::int16_t GetLineCount(); // ports of the selected device
+    void SelectLine(int line);   // 1-based; 0 = the device itself
     QString GetLineName();
-    bool GetLineActive();                      // the selected line is the active port
-    void SetLineActive(bool active);           // true makes the selected port active
-    int GetLineVolume();                       // 0..65536 = 0..100 % of the selected device
+    bool GetLineActive();            // the selected line is the active port
+    void SetLineActive(bool active); // true makes the selected port active
+    int GetLineVolume();             // 0..65536 = 0..100 % of the selected device
     void SetLineVolume(int volume);
 
     // The file's format handle and parameter; capture opens its stream in exactly that format.
     void SetFormat(std::int32_t handle, std::int32_t param);
-    int CalcBufferSize(int ms);                // bytes of `ms` milliseconds in that format
-    void SetBufferSize(int bytes);             // the block size of OnEndArrayRecord
+    int CalcBufferSize(int ms);    // bytes of `ms` milliseconds in that format
+    void SetBufferSize(int bytes); // the block size of OnEndArrayRecord
 
-    void StartCapture();                       // starts or resumes
+    void StartCapture(); // starts or resumes
     // Stops; before it returns, what was captured and not yet delivered comes out as a last,
     // possibly shorter block through OnEndArrayRecord.
     void StopCapture();
-    int GetErrorCode() const;                  // non-zero when the stream could not start
-    QString GetErrorText() const;              // why, when GetErrorCode is non-zero
-    Block GetRecordedBlock();                  // the block announced by OnEndArrayRecord
+    int GetErrorCode() const;     // non-zero when the stream could not start
+    QString GetErrorText() const; // why, when GetErrorCode is non-zero
+    Block GetRecordedBlock();     // the block announced by OnEndArrayRecord
     std::int64_t SamplesToMs(std::int64_t samples) const;
-    std::int64_t LostFrames() const;           // frames lost to overruns since SetFormat
+    std::int64_t LostFrames() const; // frames lost to overruns since SetFormat
 
 signals:
     void OnEndArrayRecord(int nBlock);

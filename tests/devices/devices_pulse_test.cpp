@@ -10,13 +10,11 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
-
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <cmath>
-#include <numbers>
 #include <cstdlib>
+#include <gtest/gtest.h>
+#include <numbers>
 #include <thread>
 
 namespace {
@@ -52,11 +50,10 @@ protected:
                 const Block blk = rec.GetRecordedBlock();
                 data.insert(data.end(), blk.begin(), blk.end());
             });
-            QObject::connect(&rec, &TAudioRecord2::OnTimer,
-                             [this](qint64 n, int l, int) {
-                                 samples = n;
-                                 peak = std::max(peak, l);
-                             });
+            QObject::connect(&rec, &TAudioRecord2::OnTimer, [this](qint64 n, int l, int) {
+                samples = n;
+                peak = std::max(peak, l);
+            });
         }
         void Start(const PcmFormat& f) {
             format = f;

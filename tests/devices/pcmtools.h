@@ -32,7 +32,8 @@ inline Block Sine(const PcmFormat& f, double hz, double amp, std::size_t frames,
     Block out(frames * f.BytesPerFrame());
     const int bps = BytesPerSample(f.type);
     for (std::size_t i = 0; i < frames; ++i) {
-        const double v = amp * std::sin(2.0 * std::numbers::pi * hz * double(firstFrame + i) / f.rate);
+        const double v =
+            amp * std::sin(2.0 * std::numbers::pi * hz * double(firstFrame + i) / f.rate);
         for (int c = 0; c < f.channels; ++c)
             EncodeSample(v, f.type, out.data() + i * f.BytesPerFrame() + c * bps);
     }

@@ -6,9 +6,8 @@
 #include "simulatedbackend.h"
 #include "taudioplayer2.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <gtest/gtest.h>
 #include <memory>
 
 namespace {
@@ -40,7 +39,8 @@ struct Streamer {
         ++queued;
         player.QueueBlock(b);
         // Nothing is read far ahead of the player: half a second plus the blocks in flight.
-        const std::size_t ahead = read / format.BytesPerFrame() - sim->Played().size() / format.BytesPerFrame();
+        const std::size_t ahead =
+            read / format.BytesPerFrame() - sim->Played().size() / format.BytesPerFrame();
         maxAhead = std::max(maxAhead, ahead);
     }
 

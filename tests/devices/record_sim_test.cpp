@@ -6,7 +6,6 @@
 #include "taudiorecord2.h"
 
 #include <gtest/gtest.h>
-
 #include <memory>
 #include <string>
 #include <vector>
