@@ -20,11 +20,12 @@ declare -A ref=(
   [mp3_vbr]="lame --quiet -r -s 44.1 --bitwidth 16 --signed --little-endian -m j -V 4 -B 192 -q 5 $pcm $work/ref_vbr.mp3"
   [ogg_managed]="oggenc --quiet -r -R 44100 -C 2 -B 16 --managed -b 128 -m 128 -M 192 -o $work/ref_m.ogg $pcm"
   [ogg_quality]="oggenc --quiet -r -R 44100 -C 2 -B 16 -q 3 -o $work/ref_q.ogg $pcm"
-  [wma]="ffmpeg -v error -y ${raw_in[*]} -c:a wmav2 -b:a 128k $work/ref.wma"
-  [wav]="ffmpeg -v error -y ${raw_in[*]} -c:a pcm_s16le $work/ref.wav"
-  [raw_pcm]="ffmpeg -v error -y ${raw_in[*]} -f s16le $work/ref_pcm.raw"
-  [raw_alaw]="ffmpeg -v error -y ${raw_in[*]} -f alaw $work/ref_alaw.raw"
-  [raw_ima_adpcm]="ffmpeg -v error -y ${raw_in[*]} -c:a adpcm_ima_wav -block_size 512 -f data $work/ref_ima.raw"
+  [wma]="ffmpeg -nostdin -v error -y ${raw_in[*]} -c:a wmav2 -b:a 128k $work/ref.wma"
+  [wav]="ffmpeg -nostdin -v error -y ${raw_in[*]} -c:a pcm_s16le $work/ref.wav"
+  [raw_pcm]="ffmpeg -nostdin -v error -y ${raw_in[*]} -f s16le $work/ref_pcm.raw"
+  [raw_alaw]="ffmpeg -nostdin -v error -y ${raw_in[*]} -f alaw $work/ref_alaw.raw"
+  # ffmpeg writes no headerless ADPCM; its WAV adds only a header to the same encoding work.
+  [raw_ima_adpcm]="ffmpeg -nostdin -v error -y ${raw_in[*]} -c:a adpcm_ima_wav -block_size 512 $work/ref_ima.wav"
 )
 
 printf '%-14s %14s %14s %8s\n' format "ours audio/cpu" "ref audio/cpu" ratio
@@ -32,7 +33,7 @@ while read -r name audio cpu speed; do
   [ "$name" = format ] && continue
   [ -n "${ref[$name]:-}" ] || continue
   # User plus system CPU seconds of the reference process.
-  t=$( { /usr/bin/time -f '%U %S' ${ref[$name]} >/dev/null; } 2>&1 | tail -1 )
+  t=$( { /usr/bin/time -f "%U %S" ${ref[$name]} </dev/null >/dev/null; } 2>&1 | tail -1 )
   refcpu=$(awk -v u="${t% *}" -v s="${t#* }" 'BEGIN { c = u + s; if (c < 0.001) c = 0.001; print c }')
   awk -v n="$name" -v a="$audio" -v ours="$speed" -v rc="$refcpu" \
     'BEGIN { r = a / rc; printf "%-14s %14.1f %14.1f %8.2f\n", n, ours, r, ours / r }'

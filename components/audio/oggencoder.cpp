@@ -117,7 +117,8 @@ void OggEncoder::Drain() {
 void OggEncoder::Write(const std::uint8_t* pcm, std::size_t frames) {
     if (!st_ || sink_.Failed())
         throw ComponentError(FileErrorText("write", sink_.Path(), "the file is not open"));
-    const std::size_t chunk = 1 << 16;
+    // Small steps keep libvorbis' analysis buffer in cache.
+    const std::size_t chunk = 1024;
     while (frames > 0) {
         const std::size_t n = std::min(frames, chunk);
         float** planes = vorbis_analysis_buffer(&st_->vd, static_cast<int>(n));
