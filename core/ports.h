@@ -7,9 +7,9 @@
 
 // The main window's display: skin elements addressed by name, the level meters, and the main
 // window's display operations. Every call is on the UI thread.
-class Display {
+class MainDisplay {
 public:
-    virtual ~Display() = default;
+    virtual ~MainDisplay() = default;
     // SetText on the element, then Redraw. Unknown elements are ignored.
     virtual void SetText(const QString& element, const QString& text) = 0;
     virtual QString GetText(const QString& element) const = 0;

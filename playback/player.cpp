@@ -12,10 +12,9 @@
 
 #include <QFile>
 #include <QFileInfo>
-
 #include <algorithm>
 
-Player::Player(AppState& state, Display& display, RecordingsList& list, Prompts& prompts,
+Player::Player(AppState& state, MainDisplay& display, RecordingsList& list, Prompts& prompts,
                TAudioFile2& AudioFilepaly, TAudioPlayer2& AudioPlayer21, TIniFile& settings,
                QObject* parent)
     : QObject(parent), state_(state), display_(display), list_(list), prompts_(prompts),
@@ -118,8 +117,8 @@ void Player::SeekFromBar() {
         StopPlaying();
         return;
     }
-    const std::int64_t target = std::max<std::int64_t>(
-        0, MulDiv(std::max(p, 0), file_.GetLengthSamples(), kBarRange));
+    const std::int64_t target =
+        std::max<std::int64_t>(0, MulDiv(std::max(p, 0), file_.GetLengthSamples(), kBarRange));
     file_.Seek(target, 3);
     state_.sample_base = target;
     // Until the next timer event the position is the target, so a pause right after the seek

@@ -2,11 +2,10 @@
 
 #include <QObject>
 #include <QString>
-
 #include <cstdint>
 
 struct AppState;
-class Display;
+class MainDisplay;
 class Prompts;
 class RecordingsList;
 class TAudioFile2;
@@ -31,7 +30,7 @@ public:
     // All references must outlive the player. `settings` is read for the RAW format of ".raw"
     // entries at every start. The player's events reach the handlers below either through the
     // owner's own connections or through ConnectEvents, never both (each event must feed once).
-    Player(AppState& state, Display& display, RecordingsList& list, Prompts& prompts,
+    Player(AppState& state, MainDisplay& display, RecordingsList& list, Prompts& prompts,
            TAudioFile2& AudioFilepaly, TAudioPlayer2& AudioPlayer21, TIniFile& settings,
            QObject* parent = nullptr);
 
@@ -83,7 +82,7 @@ public:
 
 private:
     AppState& state_;
-    Display& display_;
+    MainDisplay& display_;
     RecordingsList& list_;
     Prompts& prompts_;
     TAudioFile2& file_;

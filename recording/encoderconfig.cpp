@@ -35,7 +35,7 @@ std::int64_t WmaPerMinute(const QString& entry) {
 } // namespace
 
 EncoderConfig::EncoderConfig(TIniFile& ini, TAudioFile2& fileWrite, TAudioFile2LameEnc& lameEnc,
-                             Display& display, Prompts& prompts, SettingsDialogPort& settingsDialog)
+                             MainDisplay& display, Prompts& prompts, SettingsDialogPort& settingsDialog)
     : ini_(ini), fileWrite_(fileWrite), lameEnc_(lameEnc), display_(display), prompts_(prompts),
       settingsDialog_(settingsDialog) {}
 

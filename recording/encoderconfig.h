@@ -6,7 +6,7 @@
 class TIniFile;
 class TAudioFile2;
 class TAudioFile2LameEnc;
-class Display;
+class MainDisplay;
 class Prompts;
 class SettingsDialogPort;
 
@@ -18,7 +18,7 @@ public:
     // All must outlive the object. `lameEnc` is the one MP3 encoder settings object of the run;
     // `settingsDialog` supplies the text of its WMA preset entry.
     EncoderConfig(TIniFile& ini, TAudioFile2& fileWrite, TAudioFile2LameEnc& lameEnc,
-                  Display& display, Prompts& prompts, SettingsDialogPort& settingsDialog);
+                  MainDisplay& display, Prompts& prompts, SettingsDialogPort& settingsDialog);
 
     // Configures `fileWrite` for output format `formatIndex` (0 MP3, 1 WAV, 2 WMA, 3 OGG, 4 RAW)
     // from the stored settings. `userNamed` tells whether the user picked the file name, which
@@ -46,7 +46,7 @@ private:
     TIniFile& ini_;
     TAudioFile2& fileWrite_;
     TAudioFile2LameEnc& lameEnc_;
-    Display& display_;
+    MainDisplay& display_;
     Prompts& prompts_;
     SettingsDialogPort& settingsDialog_;
     std::int64_t bytesPerMinute_ = 0;

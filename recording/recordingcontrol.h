@@ -15,7 +15,7 @@
 struct AppState;
 class TIniFile;
 class Prompts;
-class Display;
+class MainDisplay;
 class SettingsDialogPort;
 class RecordingsList;
 class TAudioRecord2;
@@ -29,7 +29,7 @@ struct RecordingParts {
     AppState& state;
     TIniFile& ini;
     Prompts& prompts;
-    Display& display;
+    MainDisplay& display;
     SettingsDialogPort& settingsDialog;
     RecordingsList& list;
     TAudioRecord2& record;           // AudioRecord1

@@ -9,7 +9,7 @@
 #include <QFileInfo>
 
 RecordingMonitor::RecordingMonitor(AppState& state, TAudioRecord2& record, TAudioFile2& fileWrite,
-                                   Display& display)
+                                   MainDisplay& display)
     : state_(state), record_(record), fileWrite_(fileWrite), display_(display) {}
 
 void RecordingMonitor::AudioRecord1Timer(qint64 CurrentSamples, int LevelLeft, int LevelRight) {

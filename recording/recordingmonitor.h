@@ -5,7 +5,7 @@
 struct AppState;
 class TAudioRecord2;
 class TAudioFile2;
-class Display;
+class MainDisplay;
 
 // The handlers of the capture component's events while a recording runs: every captured block
 // goes into the output file and the size display, every timer tick moves the elapsed time and
@@ -14,7 +14,7 @@ class RecordingMonitor {
 public:
     // All must outlive the monitor.
     RecordingMonitor(AppState& state, TAudioRecord2& record, TAudioFile2& fileWrite,
-                     Display& display);
+                     MainDisplay& display);
 
     // OnTimer: sample_pos = sample_base + CurrentSamples; "s_time" shows the elapsed time of
     // sample_pos in full 64 bits, so recordings beyond 2^31 frames keep the right time.
@@ -34,6 +34,6 @@ private:
     AppState& state_;
     TAudioRecord2& record_;
     TAudioFile2& fileWrite_;
-    Display& display_;
+    MainDisplay& display_;
     bool writeFailed_ = false;
 };

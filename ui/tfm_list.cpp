@@ -13,7 +13,6 @@
 #include <QPainter>
 #include <QStyledItemDelegate>
 #include <QTreeWidget>
-
 #include <exception>
 
 namespace {
@@ -38,12 +37,12 @@ enum Column { NameColumn = 0, TimeColumn = 1, DateColumn = 2, PathColumn = 3 };
 
 } // namespace
 
-Tfm_list::Tfm_list(AppState& state, TIniFile& settings, Prompts& prompts, Display& display,
+Tfm_list::Tfm_list(AppState& state, TIniFile& settings, Prompts& prompts, MainDisplay& display,
                    TAudioFile2& AudioFilepaly, TSkin& skin, RecorderActions& actions,
                    QWidget* mainWindow)
     : QWidget(mainWindow, Qt::Dialog | Qt::WindowStaysOnTopHint), state_(state),
-      settings_(settings), prompts_(prompts), display_(display), file_(AudioFilepaly),
-      skin_(skin), actions_(actions), main_(mainWindow) {
+      settings_(settings), prompts_(prompts), display_(display), file_(AudioFilepaly), skin_(skin),
+      actions_(actions), main_(mainWindow) {
     setObjectName("fm_list");
     resize(515, 194);
 

@@ -26,7 +26,7 @@ public:
     // (it is idle then: adding is refused while playing), `settings` gives the RAW format for
     // ".raw" files, `display` the time of a recording just stopped, `actions` plays on a double
     // click. `mainWindow` is the window this one is placed below; it may be null (no placement).
-    Tfm_list(AppState& state, TIniFile& settings, Prompts& prompts, Display& display,
+    Tfm_list(AppState& state, TIniFile& settings, Prompts& prompts, MainDisplay& display,
              TAudioFile2& AudioFilepaly, TSkin& skin, RecorderActions& actions,
              QWidget* mainWindow);
     ~Tfm_list() override;
@@ -72,7 +72,7 @@ private:
     AppState& state_;
     TIniFile& settings_;
     Prompts& prompts_;
-    Display& display_;
+    MainDisplay& display_;
     TAudioFile2& file_;
     TSkin& skin_;
     RecorderActions& actions_;

@@ -31,7 +31,7 @@
 
 namespace {
 
-class QuietDisplay : public Display {
+class QuietDisplay : public MainDisplay {
 public:
     void SetText(const QString& element, const QString& text) override { texts[element] = text; }
     QString GetText(const QString& element) const override { return texts.value(element); }

@@ -10,10 +10,9 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
-
 #include <deque>
 
-class FakeDisplay : public Display {
+class FakeDisplay : public MainDisplay {
 public:
     void SetText(const QString& element, const QString& text) override { texts[element] = text; }
     QString GetText(const QString& element) const override { return texts.value(element); }

@@ -1,7 +1,7 @@
 #pragma once
 
 // Simulated input through QtTest. Kept apart because <QTest> declares the X11 type `Display`,
-// which clashes with the program's own Display port in files that include ports.h.
+// which clashes with the program's own MainDisplay port in files that include ports.h.
 
 #include <Qt>
 

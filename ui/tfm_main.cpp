@@ -1,0 +1,386 @@
+#include "tfm_main.h"
+
+#include "appeventfilter.h"
+#include "player.h"
+#include "prompts.h"
+#include "publisher.h"
+#include "recordingcontrol.h"
+#include "tampbar2.h"
+#include "tfm_dir.h"
+#include "tfm_id3.h"
+#include "tfm_list.h"
+#include "tfm_set.h"
+#include "tinifile.h"
+
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QTimer>
+#include <QUrl>
+
+namespace {
+
+// The elements start-up looks up, in this order. "s_left", "s_right", "showp" and "s_size" are
+// looked up too but nothing uses them.
+const char* const kLookedUp[] = {"s_time", "play_bar", "s_left",     "s_right", "showp",
+                                 "s_size", "s_sizeson", "s_filename", "s_mono",  "pb1",
+                                 "pb2",    "spb1",      "spb2",       "spb"};
+
+const char* const kTextFields[] = {"s_time", "s_sizeson", "s_filename", "s_mono"};
+
+constexpr int kMaxPlayerVolume = 65534;
+
+} // namespace
+
+Tfm_main::Tfm_main(MainEnvironment env, QWidget* parent)
+    : QWidget(parent), AudioRecord1(env.backend), AudioPlayer21(env.backend),
+      AmpBar1(new TAmpBar2(this)), AmpBar22(new TAmpBar2(this)), env_(std::move(env)) {
+    setObjectName("fm_main");
+    setWindowTitle("Tarno MP3 Recorder");
+    setFixedSize(453, 260);
+    AmpBar1->setObjectName("AmpBar1");
+    AmpBar22->setObjectName("AmpBar22");
+    AmpBar1->setGeometry(84, 164, 305, 3);
+    AmpBar22->setGeometry(84, 174, 304, 3);
+
+    connect(&Skin1, &TSkin::OnClick, this, &Tfm_main::Skin1Click);
+    connect(&Skin1, &TSkin::OnMouseDown, this, &Tfm_main::Skin1MouseDown);
+    connect(&Skin1, &TSkin::OnMouseUp, this, &Tfm_main::Skin1MouseUp);
+    connect(&Skin1, &TSkin::OnMouseMove, this, &Tfm_main::Skin1MouseMove);
+}
+
+Tfm_main::~Tfm_main() {
+    if (events_)
+        qApp->removeEventFilter(events_.get());
+}
+
+void Tfm_main::AttachWindows(Tfm_list* list, Tfm_set* set, Tfm_id3* id3, Tfm_dir* dir) {
+    fm_list = list;
+    fm_set = set;
+    fm_id3 = id3;
+    fm_dir = dir;
+    recorder_ = std::make_unique<RecordingControl>(RecordingParts{
+        state_, *env_.store, *env_.prompts, *this, *fm_set, *fm_list, AudioRecord1,
+        AudioFileWrite, AudioFile2LameEnc, AudioInformation21, env_.defaultOutputDir});
+    player_ = std::make_unique<Player>(state_, *this, *fm_list, *env_.prompts, AudioFilepaly,
+                                       AudioPlayer21, *env_.store);
+    connect(&AudioRecord1, &TAudioRecord2::OnTimer, this,
+            [this](qint64 samples, int left, int right) {
+                recorder_->AudioRecord1Timer(samples, left, right);
+            });
+    connect(&AudioRecord1, &TAudioRecord2::OnEndArrayRecord, this,
+            [this](int nBlock) { recorder_->AudioRecord1EndArrayRecord(nBlock); });
+    connect(&AudioPlayer21, &TAudioPlayer2::OnRequestOnLoadArray, this,
+            [this] { player_->AudioPlayer21RequestOnLoadArray(); });
+    connect(&AudioPlayer21, &TAudioPlayer2::OnEndArrayPlay, this,
+            [this] { player_->AudioPlayer21EndArrayPlay(); });
+    connect(&AudioPlayer21, &TAudioPlayer2::OnEndPlay, this,
+            [this] { player_->AudioPlayer21EndPlay(); });
+    connect(&AudioPlayer21, &TAudioPlayer2::OnTimer, this,
+            [this](qint64 samples, int left, int right) {
+                player_->AudioPlayer21Timer(samples, left, right);
+            });
+    events_ = std::make_unique<AppEventFilter>(state_, *env_.store, *this, *fm_set);
+    qApp->installEventFilter(events_.get());
+}
+
+void Tfm_main::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!shownOnce_) {
+        shownOnce_ = true;
+        FormShow();
+    }
+}
+
+void Tfm_main::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    // The window manager moves a skinned window itself, without mouse moves reaching the skin,
+    // so the list window follows here as well.
+    if (fm_list != nullptr)
+        fm_list->PlaceBelow(*this);
+}
+
+void Tfm_main::FormShow() {
+    TIniFile& store = *env_.store;
+    state_.stopping = false;
+    state_.sample_base = 0;
+    state_.record_paused = false;
+    state_.play_paused = false;
+
+    AudioFileWrite.SetStartupFlag(true);
+    AudioFilepaly.SetStartupFlag(true);
+
+    // Devices. The list's own change handlers must not run while it is being filled.
+    QSignalBlocker blockDevices(fm_set->cb_rd);
+    QSignalBlocker blockLines(fm_set->cb_rdson);
+    fm_set->cb_rd->clear();
+    fm_set->cb_rdson->clear();
+    const int n = AudioRecord1.GetMaxDeviceIndex();
+    for (int i = 0; i <= n; ++i) {
+        AudioRecord1.SelectDevice(i);
+        fm_set->cb_rd->addItem(AudioRecord1.GetDeviceName());
+    }
+    // The stored device is the one the capture component records from (and whose lines are
+    // listed), not merely the one the list shows.
+    const int rd = store.ReadInteger("rd", "rd", n);
+    const int device = (rd >= 0 && rd <= n) ? rd : n;
+    if (n >= 0 && device != n)
+        AudioRecord1.SelectDevice(device);
+
+    // Adding to an empty box selects its first entry; only a line that reports itself active
+    // is selected here (the later one when two do).
+    const int m = AudioRecord1.GetLineCount();
+    int activeLine = -1;
+    for (int b = 1; b <= m; ++b) {
+        AudioRecord1.SelectLine(b);
+        fm_set->cb_rdson->addItem(AudioRecord1.GetLineName());
+        if (AudioRecord1.GetLineActive())
+            activeLine = b - 1;
+    }
+    fm_set->cb_rdson->setCurrentIndex(activeLine);
+    fm_set->cb_rd->setCurrentIndex(rd >= 0 && rd <= n ? rd : -1);
+    blockDevices.unblock();
+    blockLines.unblock();
+
+    AudioRecord1.SelectLine(fm_set->cb_rdson->currentIndex() + 1);
+    fm_set->tb_rd->setValue(AudioRecord1.GetLineVolume());
+
+    // The dialog's controls hold the stored settings from now on, so the save at every
+    // recording start stores only what the user chose, and the stored schedule is in force.
+    fm_set->LoadFromStore();
+
+    const bool skinLoaded = Skin1.LoadSkin(env_.exeDir + "/mp3enc.skn");
+    Skin1.ApplySkin(this);
+    Skin1.ApplySkinForm(this, "mp3recorder");
+    AmpBar1->raise();
+    AmpBar22->raise();
+    if (!skinLoaded) {
+        const QString message = Skin1.LastError();
+        QTimer::singleShot(0, this, [this, message] { env_.prompts->Information(message); });
+    }
+
+    FetchSkinObjects();
+    ShowDisplay(false);
+
+    if (AudioPlayer21.GetMute()) {
+        SetVisible("spb1", true, true);
+        SetVisible("spb2", false, true);
+    } else {
+        SetVisible("spb1", false, true);
+        SetVisible("spb2", true, true);
+    }
+    SetPosition("spb", AudioPlayer21.GetVolume());
+    if (SkinObject* pb2 = Element("pb2"))
+        progress_rect = pb2->GetRect();
+    SetPosition("play_bar", 0);
+    SetProgressWidth(0);
+    SetVisible("play_bar", false, false);
+    state_.bar_follows = true;
+}
+
+void Tfm_main::FetchSkinObjects() {
+    elements_.clear();
+    SkinForm* form = Skin1.GetSkinForm(this);
+    for (const char* name : kLookedUp) {
+        SkinObject* object = form != nullptr ? form->FindObject(name) : nullptr;
+        if (object != nullptr)
+            elements_[name] = object;
+    }
+}
+
+SkinObject* Tfm_main::Element(const QString& name) const {
+    const auto it = elements_.find(name);
+    if (it != elements_.end())
+        return it->second;
+    return nullptr;
+}
+
+void Tfm_main::ApplicationEvents1Exception(const std::exception& e) {
+    env_.prompts->Information(QString::fromStdString(e.what()));
+    if (state_.recording)
+        StopRecording();
+    if (state_.playing)
+        StopPlaying();
+}
+
+// --- Display ------------------------------------------------------------------------------
+
+void Tfm_main::SetText(const QString& element, const QString& text) {
+    if (SkinObject* e = Element(element)) {
+        e->SetText(text);
+        e->Redraw();
+    }
+}
+
+QString Tfm_main::GetText(const QString& element) const {
+    SkinObject* e = Element(element);
+    return e != nullptr ? e->GetText() : QString();
+}
+
+void Tfm_main::SetVisible(const QString& element, bool visible, bool redraw) {
+    if (SkinObject* e = Element(element)) {
+        e->SetVisible(visible);
+        if (redraw)
+            e->Redraw();
+    }
+}
+
+int Tfm_main::GetPosition(const QString& element) const {
+    SkinObject* e = Element(element);
+    return e != nullptr ? e->GetPosition() : 0;
+}
+
+void Tfm_main::SetPosition(const QString& element, int position) {
+    if (SkinObject* e = Element(element)) {
+        e->SetPosition(position);
+        e->Redraw();
+    }
+}
+
+void Tfm_main::ShowDisplay(bool visible) {
+    if (visible) {
+        for (const char* name : kTextFields)
+            SetVisible(name, true, false);
+        if (state_.playing) {
+            SetVisible("pb1", true, false);
+            SetVisible("pb2", true, false);
+        }
+        if (state_.recording) {
+            AmpBar1->setVisible(true);
+            AmpBar22->setVisible(true);
+        }
+    } else {
+        for (const char* name : kTextFields)
+            SetVisible(name, false, false);
+        SetVisible("pb1", false, false);
+        SetVisible("pb2", false, false);
+        AmpBar1->setVisible(false);
+        AmpBar22->setVisible(false);
+    }
+}
+
+void Tfm_main::SetProgressWidth(int position) {
+    progress_rect.right = progress_rect.left + static_cast<int>(MulDiv(position, 326, 10000));
+    if (SkinObject* pb2 = Element("pb2")) {
+        pb2->SetRect(progress_rect);
+        pb2->Redraw();
+    }
+}
+
+void Tfm_main::SetMeters(int left, int right) {
+    AmpBar1->SetValue(left);
+    AmpBar22->SetValue(right);
+}
+
+// --- actions ------------------------------------------------------------------------------
+
+void Tfm_main::StartRecording() {
+    recorder_->StartRecording();
+}
+void Tfm_main::StopRecording() {
+    recorder_->StopRecording();
+}
+void Tfm_main::ToggleRecordPause() {
+    recorder_->ToggleRecordPause();
+}
+void Tfm_main::PlaySelected() {
+    player_->PlaySelected();
+}
+void Tfm_main::TogglePlayPause() {
+    player_->TogglePlayPause();
+}
+void Tfm_main::StopPlaying() {
+    player_->StopPlaying();
+}
+
+// --- what the skin's clicks ask for ---------------------------------------------------------
+
+void Tfm_main::PlayPrevious() {
+    player_->PlayPrevious();
+}
+void Tfm_main::PlayNext() {
+    player_->PlayNext();
+}
+void Tfm_main::AddToList() {
+    fm_list->AddToList();
+}
+void Tfm_main::DeleteSelected() {
+    fm_list->DeleteSelected();
+}
+void Tfm_main::ClearList() {
+    fm_list->Clear();
+}
+void Tfm_main::ShowList(bool show) {
+    show ? fm_list->show() : static_cast<void>(fm_list->close());
+}
+void Tfm_main::ShowSettings(bool show) {
+    show ? fm_set->show() : static_cast<void>(fm_set->close());
+}
+void Tfm_main::ShowTags(bool show) {
+    show ? fm_id3->show() : static_cast<void>(fm_id3->close());
+}
+void Tfm_main::RestoreDefaults() {
+    fm_set->RestoreDefaults();
+}
+void Tfm_main::SaveSettings() {
+    fm_set->SaveSettings();
+}
+void Tfm_main::CloseSettings() {
+    fm_set->close();
+}
+
+void Tfm_main::OpenHelp() {
+    // The desktop's viewer; the program does not wait for it and a failure is not reported.
+    QDesktopServices::openUrl(QUrl::fromLocalFile(env_.exeDir + "/help/Tarnomp3recorder.chm"));
+}
+
+void Tfm_main::OpenWeb() {
+    QDesktopServices::openUrl(QUrl(publisher::kHomePageUrl));
+}
+
+void Tfm_main::SetMuted(bool muted) {
+    SetVisible("spb1", muted, true);
+    SetVisible("spb2", !muted, true);
+    AudioPlayer21.SetMute(muted);
+}
+
+void Tfm_main::Information(const QString& text) {
+    env_.prompts->Information(text);
+}
+
+// --- skin events --------------------------------------------------------------------------
+
+void Tfm_main::Skin1Click(SkinObject* Source) {
+    if (Source != nullptr)
+        DispatchClick(Source->GetName(), state_, *this);
+}
+
+void Tfm_main::Skin1MouseDown(SkinObject* Source, int, int, int) {
+    if (Source != nullptr && Source->GetName() == "play_bar")
+        state_.bar_follows = false;
+}
+
+void Tfm_main::Skin1MouseUp(SkinObject* Source, int, int, int) {
+    if (Source == nullptr)
+        return;
+    const QString name = Source->GetName();
+    if (name == "play_bar") {
+        // Released after the playback ended: the bar must follow the next playback again.
+        state_.bar_follows = true;
+        if (state_.playing || state_.play_paused)
+            player_->SeekFromBar();
+    }
+    if (name == "spb") {
+        int v = Source->GetPosition();
+        if (v > kMaxPlayerVolume)
+            v = kMaxPlayerVolume;
+        AudioPlayer21.SetVolume(v);
+    }
+}
+
+void Tfm_main::Skin1MouseMove(SkinObject*, int, int) {
+    if (QGuiApplication::mouseButtons() & Qt::LeftButton)
+        fm_list->PlaceBelow(*this);
+}
