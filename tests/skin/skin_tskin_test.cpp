@@ -266,3 +266,39 @@ TEST_F(SkinnedWindow, ReapplyRemoveAndUnknownFormsKeepObjectsValid) {
     skin.ApplySkinForm(&dialog, "options");
     EXPECT_EQ(skin.GetSkinForm(&dialog)->FindObject("cancel"), cancel);
 }
+
+namespace {
+
+// A window that skins itself the first time it is shown, as the main window does.
+class SelfSkinning : public QWidget {
+public:
+    explicit SelfSkinning(TSkin& skin) : skin_(skin) {}
+    int shows = 0;
+
+protected:
+    void showEvent(QShowEvent* event) override {
+        QWidget::showEvent(event);
+        if (shows++ == 0) {
+            skin_.ApplySkin(this);
+            skin_.ApplySkinForm(this, "mp3recorder");
+        }
+    }
+
+private:
+    TSkin& skin_;
+};
+
+} // namespace
+
+TEST(SkinnedFromShowEvent, WindowEndsShownFramelessAndSkinned) {
+    TSkin skin;
+    ASSERT_TRUE(skin.LoadSkin(DefaultSkinPath()));
+    SelfSkinning window(skin);
+    window.show();
+    QApplication::processEvents();
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(window.windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_EQ(window.size(), QSize(453, 260));
+    ASSERT_NE(skin.GetSkinForm(&window), nullptr);
+    EXPECT_NE(window.childAt(226, 130), nullptr) << "the surface covers the window";
+}
