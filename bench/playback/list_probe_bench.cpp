@@ -18,7 +18,6 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
-
 #include <cstdio>
 #include <cstdlib>
 
@@ -51,7 +50,8 @@ int RunListProbeBench(int argc, char** argv) {
     QStringList paths;
     for (int i = 0; i < count; ++i) {
         const int k = i % 5;
-        const QString path = dir.filePath(QString("f%1%2").arg(i, 5, 10, QChar('0')).arg(extensions[k]));
+        const QString path =
+            dir.filePath(QString("f%1%2").arg(i, 5, 10, QChar('0')).arg(extensions[k]));
         if (i < 5)
             WriteToneFile(path, formats[k], seconds, 1000);
         else
@@ -86,8 +86,16 @@ int RunListProbeBench(int argc, char** argv) {
     for (const QString& path : paths) {
         QStringList args{"-v", "error"};
         if (path.endsWith(".raw"))
-            args << "-f" << "s16le" << "-ar" << "44100" << "-ac" << "2";
-        args << "-show_entries" << "format=duration" << "-of" << "csv=p=0" << path;
+            args << "-f"
+                 << "s16le"
+                 << "-ar"
+                 << "44100"
+                 << "-ac"
+                 << "2";
+        args << "-show_entries"
+             << "format=duration"
+             << "-of"
+             << "csv=p=0" << path;
         QProcess ffprobe;
         ffprobe.start("ffprobe", args);
         if (!ffprobe.waitForFinished(30000) || ffprobe.exitCode() != 0) {

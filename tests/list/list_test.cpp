@@ -10,18 +10,16 @@
 #include "tinifile.h"
 #include "tskin.h"
 
+#include <QCoreApplication>
 #include <QDate>
 #include <QFile>
 #include <QHeaderView>
 #include <QLocale>
+#include <QMouseEvent>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QCoreApplication>
-#include <QMouseEvent>
 #include <QTreeWidget>
-
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 namespace {
@@ -245,12 +243,12 @@ TEST_F(ListTest, ClicksWhilePlayingAndWhileRecording) {
         int countAfter;
     };
     const Row rows[] = {
-        {"add", true, false, true, 2},       {"list_add", true, false, false, 2},
-        {"del", true, false, true, 2},       {"clear", true, false, true, 2},
-        {"add", false, true, false, 2},      {"list_add", false, true, false, 2},
-        {"del", false, true, false, 2},      {"clear", false, true, false, 0},
-        {"add", false, false, false, 3},     {"list_add", false, false, false, 3},
-        {"del", false, false, false, 1},     {"clear", false, false, false, 0},
+        {"add", true, false, true, 2},   {"list_add", true, false, false, 2},
+        {"del", true, false, true, 2},   {"clear", true, false, true, 2},
+        {"add", false, true, false, 2},  {"list_add", false, true, false, 2},
+        {"del", false, true, false, 2},  {"clear", false, true, false, 0},
+        {"add", false, false, false, 3}, {"list_add", false, false, false, 3},
+        {"del", false, false, false, 1}, {"clear", false, false, false, 0},
         {"add", true, true, true, 2}, // both flags: playing's message, nothing added
     };
     for (const Row& row : rows) {

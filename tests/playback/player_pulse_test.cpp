@@ -15,10 +15,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
-
-#include <gtest/gtest.h>
-
 #include <cstdlib>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -30,8 +28,7 @@ void Spin(int ms) {
 }
 
 // Lets the event loop run until `done` holds or `limitMs` passed; true when it holds.
-template <typename Pred>
-bool SpinUntil(Pred done, int limitMs) {
+template <typename Pred> bool SpinUntil(Pred done, int limitMs) {
     for (int waited = 0; waited < limitMs; waited += 50) {
         if (done())
             return true;
@@ -60,8 +57,9 @@ public:
     void Collect() {
         const QByteArray bytes = process_.readAllStandardOutput();
         for (qsizetype i = 0; i + 1 < bytes.size(); i += 2) {
-            const auto s = static_cast<std::int16_t>(
-                static_cast<std::uint8_t>(bytes[i]) | (static_cast<std::uint8_t>(bytes[i + 1]) << 8));
+            const auto s =
+                static_cast<std::int16_t>(static_cast<std::uint8_t>(bytes[i]) |
+                                          (static_cast<std::uint8_t>(bytes[i + 1]) << 8));
             samples_.push_back(s / 32768.0);
         }
     }
@@ -102,9 +100,7 @@ protected:
             player->StopPlaying();
     }
 
-    QString Extension() const {
-        return GetParam() == TestFormat::Mp3 ? ".mp3" : ".ogg";
-    }
+    QString Extension() const { return GetParam() == TestFormat::Mp3 ? ".mp3" : ".ogg"; }
 
     QTemporaryDir dir;
     std::shared_ptr<AudioBackend> backend;
@@ -156,8 +152,7 @@ TEST_P(PlayerPulseTest, ToneArrivesOnTheMonitorAndSeekToTheMiddleContinuesThere)
 }
 
 INSTANTIATE_TEST_SUITE_P(MadeByTheProgram, PlayerPulseTest,
-                         ::testing::Values(TestFormat::Mp3, TestFormat::Ogg),
-                         [](const auto& info) {
+                         ::testing::Values(TestFormat::Mp3, TestFormat::Ogg), [](const auto& info) {
                              return std::string(info.param == TestFormat::Mp3 ? "Mp3" : "Ogg");
                          });
 

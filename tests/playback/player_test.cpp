@@ -13,7 +13,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 namespace {
@@ -320,7 +319,8 @@ TEST_F(PlayerTest, RawEntryPlaysWithTheStoredRawSettings) {
 
     player.PlaySelected();
     EXPECT_EQ(display.texts["s_mono"].left(5), "Mono ");
-    EXPECT_TRUE(display.texts["s_mono"].endsWith(" 22050HZ")) << display.texts["s_mono"].toStdString();
+    EXPECT_TRUE(display.texts["s_mono"].endsWith(" 22050HZ"))
+        << display.texts["s_mono"].toStdString();
     EXPECT_EQ(backend->LastPlaybackFormat().rate, 22050);
     EXPECT_EQ(backend->LastPlaybackFormat().channels, 1);
     for (int i = 0; i < 20 && state.playing; ++i)

@@ -7,7 +7,6 @@
 #include "taudiofile2.h"
 
 #include <QString>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
