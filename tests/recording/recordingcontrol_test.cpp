@@ -457,6 +457,7 @@ TEST(RecordingControl, DiskWatchWarnsOncePerRecordingBelowTenMinutes) {
     EXPECT_EQ(space.asked, r.outDir);
     SpinFor(120);
     EXPECT_EQ(r.prompts.messages.size(), 1);
+    t.backend->Advance(300);
     r.Stop();
 
     // Plenty at the start, then the disk fills: one warning from the periodic check.
@@ -473,11 +474,12 @@ TEST(RecordingControl, DiskWatchWarnsOncePerRecordingBelowTenMinutes) {
     space.bytes = 1000;
     SpinFor(100);
     EXPECT_EQ(r.prompts.messages.size(), 1);
+    t.backend->Advance(300);
     r.Stop();
 
     // Idle: nothing is watched.
     SpinFor(60);
-    EXPECT_EQ(r.prompts.messages.size(), 1);
+    EXPECT_EQ(r.prompts.messages.size(), 1) << r.prompts.messages.join("\n").toStdString();
 }
 
 TEST(RecordingControl, RawCodecIsTheSameForBothKindsOfNames) {
