@@ -28,7 +28,18 @@ bool AppEventFilter::eventFilter(QObject* watched, QEvent* event) {
         if (key->key() >= Qt::Key_F1 && key->key() <= Qt::Key_F12 && IsNewPress(*key))
             HotKeyPress(key->key());
     }
-    CheckSchedule();
+    // A due start or stop runs from the event loop, not from inside this event's delivery: the
+    // recording start may open a dialog, which must not happen in the middle of a paint.
+    if (!checkQueued_ && Due()) {
+        checkQueued_ = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                checkQueued_ = false;
+                CheckSchedule();
+            },
+            Qt::QueuedConnection);
+    }
     return QObject::eventFilter(watched, event);
 }
 
@@ -77,27 +88,39 @@ void AppEventFilter::HotKeyPress(int key) {
     }
 }
 
-void AppEventFilter::CheckSchedule() {
+AppEventFilter::Match AppEventFilter::Matching() const {
+    Match m;
     const int mode = state_.schedule_mode;
     if (mode != 1 && mode != 2)
-        return;
+        return m;
     const QLocale& locale = ini_.Locale();
     const QDateTime now = clock_();
     const QString nowTime = TIniFile::TimeText(locale, now.time());
     const QString nowDate = TIniFile::DateText(locale, now.date());
-    const bool onDay =
-        mode == 1 || nowDate == TIniFile::DateText(locale, fm_set_.date_time->date());
-    if (!onDay)
-        return;
+    if (mode == 2 && nowDate != TIniFile::DateText(locale, fm_set_.date_time->date()))
+        return m;
     // The memory is the matched text, so a match fires once however many events pass within it.
-    const QString stamp = nowDate + QLatin1Char(' ') + nowTime;
-    if (nowTime == TIniFile::TimeText(locale, fm_set_.Begintime->time()) && lastStart_ != stamp) {
-        lastStart_ = stamp;
+    m.stamp = nowDate + QLatin1Char(' ') + nowTime;
+    m.start = nowTime == TIniFile::TimeText(locale, fm_set_.Begintime->time()) &&
+              lastStart_ != m.stamp;
+    m.stop = nowTime == TIniFile::TimeText(locale, fm_set_.endtime->time()) &&
+             lastStop_ != m.stamp;
+    return m;
+}
+
+bool AppEventFilter::Due() const {
+    const Match m = Matching();
+    return m.start || (m.stop && state_.recording);
+}
+
+void AppEventFilter::CheckSchedule() {
+    const Match m = Matching();
+    if (m.start) {
+        lastStart_ = m.stamp;
         actions_.StartRecording();
     }
-    if (nowTime == TIniFile::TimeText(locale, fm_set_.endtime->time()) && state_.recording &&
-        lastStop_ != stamp) {
-        lastStop_ = stamp;
+    if (m.stop && state_.recording) {
+        lastStop_ = m.stamp;
         actions_.StopRecording();
     }
 }

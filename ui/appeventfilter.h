@@ -24,12 +24,15 @@ class Tfm_set;
 // filter several times (the window, the focused widget, its parents); it acts once per press.
 // A press repeated by holding the key down is a new press.
 //
-// Schedule: after the hot keys, on every event and on a heartbeat of kHeartbeatMs while nothing
-// else happens, the clock's time is compared as text (the store's locale, long time format; dates
-// in the short format) with the dialog's pickers `Begintime` and `endtime`, and in mode 2 its date
-// with `date_time`. The mode is AppState::schedule_mode (0 off, 1 every day, 2 one date). A begin
+// Schedule: the clock's time is compared as text (the store's locale, long time format; dates in
+// the short format) with the dialog's pickers `Begintime` and `endtime`, and in mode 2 its date
+// with `date_time`; the mode is AppState::schedule_mode (0 off, 1 every day, 2 one date). A begin
 // match calls StartRecording, an end match StopRecording while a recording is open; each match
-// acts at most once per matching text (one second with a time format showing seconds).
+// acts at most once per matching text (one second with a time format showing seconds). The check
+// runs after the hot keys on every event, and on a heartbeat of kHeartbeatMs so an idle program
+// misses nothing. An event that finds a start or stop due has it run at the event loop's next
+// turn, outside that event's delivery (the start may open a dialog, never in the middle of a
+// paint); the heartbeat acts at once.
 class AppEventFilter : public QObject {
     Q_OBJECT
 public:
@@ -44,7 +47,7 @@ public:
 
     // The four binding tests for one press of the Qt key `key`.
     void HotKeyPress(int key);
-    // One run of the schedule check.
+    // One run of the schedule check; acts at once.
     void CheckSchedule();
 
 private:
@@ -56,6 +59,14 @@ private:
         int modifiers;
         bool operator==(const PressId&) const = default;
     };
+    // What the schedule would do now; `stamp` is the matched date and time text.
+    struct Match {
+        bool start = false;
+        bool stop = false; // still subject to a recording being open
+        QString stamp;
+    };
+    Match Matching() const;
+    bool Due() const;
     bool IsNewPress(const QKeyEvent& event);
     bool Bound(const char* key, int fallback, int pressed) const;
 
@@ -67,6 +78,7 @@ private:
     QTimer heartbeat_;
     std::optional<PressId> lastPress_;
     bool forgetQueued_ = false;
+    bool checkQueued_ = false;
     QString lastStart_; // the date and time texts of the latest start and stop by schedule
     QString lastStop_;
 };

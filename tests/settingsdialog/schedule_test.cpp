@@ -139,6 +139,13 @@ TEST(Schedule, EveryEventRunsTheCheckOnceInstalled) {
     QObject target;
     QEvent any(QEvent::User);
     QCoreApplication::sendEvent(&target, &any);
+    EXPECT_EQ(rig.actions.calls, kNothing) << "not from inside the event's delivery";
+    QCoreApplication::processEvents();
+    EXPECT_EQ(rig.actions.calls, kStart);
+    // Many more events in the same second: nothing more.
+    for (int i = 0; i < 20; ++i)
+        QCoreApplication::sendEvent(&target, &any);
+    QCoreApplication::processEvents();
     qApp->removeEventFilter(&rig.filter);
     EXPECT_EQ(rig.actions.calls, kStart);
 }
