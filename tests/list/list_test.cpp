@@ -324,7 +324,10 @@ TEST_F(ListTest, ShowSkinsAndPlacesBelowTheMainWindowAndCloseOnlyHides) {
     Add({Make("a.wav", TestFormat::Wav, 0.3)});
     fm_list.show();
     EXPECT_TRUE(state.list_shown);
+    EXPECT_TRUE(fm_list.isVisible());
+    EXPECT_TRUE(fm_list.windowFlags().testFlag(Qt::FramelessWindowHint));
     EXPECT_NE(skin.GetSkinForm(&fm_list), nullptr) << "skinned on show";
+    ASSERT_NE(skin.GetSkinForm(&fm_list)->FindObject("list_add"), nullptr);
     EXPECT_EQ(fm_list.pos(), QPoint(107, 200 + 260 - 20));
     EXPECT_EQ(fm_list.size(), QSize(515, 194));
     EXPECT_TRUE(fm_list.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
@@ -343,6 +346,7 @@ TEST_F(ListTest, ShowSkinsAndPlacesBelowTheMainWindowAndCloseOnlyHides) {
     main.move(10, 20);
     fm_list.show();
     EXPECT_TRUE(state.list_shown);
+    EXPECT_TRUE(fm_list.isVisible());
     EXPECT_EQ(fm_list.pos(), QPoint(17, 20 + 260 - 20));
     EXPECT_EQ(fm_list.Count(), 1);
 }
