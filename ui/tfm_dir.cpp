@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QShowEvent>
 #include <QTreeView>
+#include <QWindow>
 
 namespace {
 constexpr int kClientWidth = 227;
@@ -17,7 +18,7 @@ constexpr int kPlacementOffset = 300;
 
 Tfm_dir::Tfm_dir(AppState& state, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint),
+                          Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint),
       state_(state) {
     setObjectName(QStringLiteral("fm_dir"));
     setWindowTitle(QStringLiteral("Output Directory"));
@@ -81,8 +82,13 @@ void Tfm_dir::FormShow() {
         opened_once_ = true;
         ShellTreeView1->expand(model_->index(QStringLiteral("/")));
     }
-    if (anchor_)
+    if (anchor_) {
         move(Placement(anchor_->frameGeometry()));
+        // The settings dialog stays on top of other windows; the chooser must come out above it
+        // without being owned by it (both live until exit, owned by start-up).
+        if (windowHandle() != nullptr && anchor_->windowHandle() != nullptr)
+            windowHandle()->setTransientParent(anchor_->windowHandle());
+    }
 }
 
 void Tfm_dir::showEvent(QShowEvent* event) {

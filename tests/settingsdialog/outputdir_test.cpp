@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeView>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -107,6 +108,9 @@ TEST(OutputDirectoryChooser, OpensUpAndLeftOfTheDialogsBottomRightCorner) {
         QPoint seen;
         RunChooser(rig, [&](Tfm_dir& c) {
             seen = c.frameGeometry().topLeft();
+            // Above the always-on-top dialog, yet not owned by it.
+            EXPECT_EQ(c.windowHandle()->transientParent(), s.windowHandle());
+            EXPECT_EQ(c.parent(), nullptr);
             c.btn_cancel->click();
         });
         EXPECT_EQ(seen, QPoint(frame.right() + 1 - 300, frame.bottom() + 1 - 300));
