@@ -116,6 +116,9 @@ ContainerDecoder::ContainerDecoder(const std::string& path) : PacketDecoder(path
     frameSize_ = par->frame_size;
     if (std::strcmp(format_->iformat->name, "mp3") == 0 && (length_ = Mp3GaplessLength(path_)) >= 0)
         SetEndFrame(length_); // a decoder restarted by a seek may not drop the padding itself
+    // Settled now, while nothing has been read: a file without a recorded length is scanned, and
+    // the scan moves the demuxer.
+    LengthFrames();
 }
 
 ContainerDecoder::~ContainerDecoder() {

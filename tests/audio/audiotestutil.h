@@ -5,6 +5,7 @@
 #include "taudiofile2.h"
 
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,8 @@ struct FormatCase {
 };
 
 std::vector<FormatCase> AllFormatCases();
+// Test names instead of byte dumps in failure reports.
+inline void PrintTo(const FormatCase& c, std::ostream* os) { *os << c.name; }
 
 // A sine in format `f`, `frames` frames from `start`, at half of full scale.
 Block Sine(const PcmFormat& f, std::int64_t start, std::int64_t frames, double hz);
