@@ -48,8 +48,8 @@ bool AppEventFilter::eventFilter(QObject* watched, QEvent* event) {
 // therefore new when it differs from the last one seen, or when the event loop has turned since
 // (synthesised presses may all carry the time stamp 0).
 bool AppEventFilter::IsNewPress(const QKeyEvent& event) {
-    const PressId id{event.key(), event.timestamp(), event.isAutoRepeat(),
-                     event.nativeScanCode(), static_cast<int>(event.modifiers())};
+    const PressId id{event.key(), event.timestamp(), event.isAutoRepeat(), event.nativeScanCode(),
+                     static_cast<int>(event.modifiers())};
     if (lastPress_ && *lastPress_ == id)
         return false;
     lastPress_ = id;
@@ -101,10 +101,9 @@ AppEventFilter::Match AppEventFilter::Matching() const {
         return m;
     // The memory is the matched text, so a match fires once however many events pass within it.
     m.stamp = nowDate + QLatin1Char(' ') + nowTime;
-    m.start = nowTime == TIniFile::TimeText(locale, fm_set_.Begintime->time()) &&
-              lastStart_ != m.stamp;
-    m.stop = nowTime == TIniFile::TimeText(locale, fm_set_.endtime->time()) &&
-             lastStop_ != m.stamp;
+    m.start =
+        nowTime == TIniFile::TimeText(locale, fm_set_.Begintime->time()) && lastStart_ != m.stamp;
+    m.stop = nowTime == TIniFile::TimeText(locale, fm_set_.endtime->time()) && lastStop_ != m.stamp;
     return m;
 }
 

@@ -1,12 +1,10 @@
 #include "jpegimage.h"
 
 #include <QFile>
-
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-
 #include <jpeglib.h>
 
 namespace {

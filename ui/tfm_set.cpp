@@ -17,16 +17,15 @@
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QDesktopServices>
-#include <QPushButton>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QSlider>
 #include <QTreeWidget>
 #include <QUrl>
-
 #include <algorithm>
 #include <cstdint>
 
@@ -57,6 +56,12 @@ void CheckOnly(QButtonGroup* group, QAbstractButton* which) {
     for (QAbstractButton* b : group->buttons())
         b->setChecked(false);
     group->setExclusive(true);
+}
+
+// The button standing for a stored choice 0, 1, 2; nullptr for any other value.
+QAbstractButton* ButtonOf(std::initializer_list<QAbstractButton*> buttons, int choice) {
+    return choice >= 0 && choice < static_cast<int>(buttons.size()) ? buttons.begin()[choice]
+                                                                    : nullptr;
 }
 
 } // namespace
@@ -117,9 +122,9 @@ void Tfm_set::Connect() {
 
 QString Tfm_set::PageTitle(int index) {
     static const char* const titles[kPageCount] = {
-        "Output Format",    "MP3 Settings",      "OGG Settings",
-        "WAV Settings",     "RAW and WMA Format", "Recording Source",
-        "Schedule Settings", "Hot Key Settings", "About"};
+        "Output Format",     "MP3 Settings",       "OGG Settings",
+        "WAV Settings",      "RAW and WMA Format", "Recording Source",
+        "Schedule Settings", "Hot Key Settings",   "About"};
     if (index < 0 || index >= kPageCount)
         return {};
     return QString::fromLatin1(titles[index]);
@@ -203,12 +208,8 @@ void Tfm_set::LoadFromStore() {
     ud_mp3_vbr->SetPosition(s.ReadInteger("mp3", "vbr quality", 9));
     cb_vbrClick();
 
-    switch (s.ReadInteger("wav", "mode", 0)) {
-    case 0: CheckOnly(wavModeGroup_, rb_cdquality); break;
-    case 1: CheckOnly(wavModeGroup_, rb_bestsuited); break;
-    case 2: CheckOnly(wavModeGroup_, rb_custom); break;
-    default: CheckOnly(wavModeGroup_, nullptr); break;
-    }
+    CheckOnly(wavModeGroup_,
+              ButtonOf({rb_cdquality, rb_bestsuited, rb_custom}, s.ReadInteger("wav", "mode", 0)));
     cb_wav_bit->setCurrentIndex(s.ReadInteger("wav", "bit", 1));
     cb_wav_channel->setCurrentIndex(s.ReadInteger("wav", "channel", 1));
     cb_wav_frequency->setCurrentIndex(s.ReadInteger("wav", "frequency", 8));
@@ -231,12 +232,8 @@ void Tfm_set::LoadFromStore() {
     cb_format->setCurrentIndex(s.ReadInteger("output", "format", 0));
     ed_dir->setText(s.ReadString("output", "dir", defaultOutputDir_));
 
-    switch (s.ReadInteger("autorec", "format", 0)) {
-    case 0: CheckOnly(scheduleGroup_, RadioButton1); break;
-    case 1: CheckOnly(scheduleGroup_, RadioButton2); break;
-    case 2: CheckOnly(scheduleGroup_, RadioButton3); break;
-    default: CheckOnly(scheduleGroup_, nullptr); break;
-    }
+    CheckOnly(scheduleGroup_, ButtonOf({RadioButton1, RadioButton2, RadioButton3},
+                                       s.ReadInteger("autorec", "format", 0)));
     const QDateTime now = QDateTime::currentDateTime();
     Begintime->setDateTime(s.ReadTime("autorec", "begintime", now));
     endtime->setDateTime(s.ReadTime("autorec", "endtime", now));
@@ -324,7 +321,9 @@ void Tfm_set::SaveSettings() {
     }
 
     TIniFile& s = ini_;
-    const auto position = [](const UpDown* u) { return int{static_cast<std::int16_t>(u->Position())}; };
+    const auto position = [](const UpDown* u) {
+        return int{static_cast<std::int16_t>(u->Position())};
+    };
     s.WriteInteger("mp3", "bitrate", cb_mp3_bitrate->currentIndex());
     s.WriteInteger("mp3", "channel", cb_mp3_channel->currentIndex());
     s.WriteInteger("mp3", "frequency", cb_mp3_frequency->currentIndex());
@@ -418,10 +417,18 @@ void Tfm_set::RadioButton3Click() {
 
 // --- hot keys ----------------------------------------------------------------------------------
 
-void Tfm_set::ComboBox1Change() { HotKeyChange(0); }
-void Tfm_set::ComboBox2Change() { HotKeyChange(1); }
-void Tfm_set::ComboBox3Change() { HotKeyChange(2); }
-void Tfm_set::ComboBox4Change() { HotKeyChange(3); }
+void Tfm_set::ComboBox1Change() {
+    HotKeyChange(0);
+}
+void Tfm_set::ComboBox2Change() {
+    HotKeyChange(1);
+}
+void Tfm_set::ComboBox3Change() {
+    HotKeyChange(2);
+}
+void Tfm_set::ComboBox4Change() {
+    HotKeyChange(3);
+}
 
 void Tfm_set::HotKeyChange(int changed) {
     const HotKeyBox& h = hotKeys_[changed];

@@ -1,8 +1,7 @@
 // The settings dialog's window and pages: the controls, their texts and lists, and where they sit.
-#include "tfm_set.h"
-
 #include "formatcatalogue.h"
 #include "jpegimage.h"
+#include "tfm_set.h"
 #include "tfm_set_updown.h"
 #include "tinifile.h"
 

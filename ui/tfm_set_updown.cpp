@@ -4,7 +4,6 @@
 #include <QLineEdit>
 #include <QToolButton>
 #include <QVBoxLayout>
-
 #include <algorithm>
 
 UpDown::UpDown(int minimum, int maximum, QWidget* parent)

@@ -20,7 +20,6 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-
 #include <memory>
 
 struct FakePrompts : Prompts {
@@ -66,7 +65,9 @@ struct FakeActions : RecorderActions {
     }
 };
 
-inline QLocale RigLocale() { return QLocale(QLocale::English, QLocale::UnitedKingdom); }
+inline QLocale RigLocale() {
+    return QLocale(QLocale::English, QLocale::UnitedKingdom);
+}
 
 struct DialogRig {
     QTemporaryDir dir;
@@ -80,9 +81,9 @@ struct DialogRig {
     std::shared_ptr<SimulatedBackend> backend = std::make_shared<SimulatedBackend>();
     TAudioRecord2 record{backend};
     std::unique_ptr<Tfm_dir> fm_dir = std::make_unique<Tfm_dir>(state);
-    std::unique_ptr<Tfm_set> fm_set = std::make_unique<Tfm_set>(
-        ini, state, prompts, skin, file, record, *fm_dir, home + QStringLiteral("/My Recorder"),
-        nullptr);
+    std::unique_ptr<Tfm_set> fm_set =
+        std::make_unique<Tfm_set>(ini, state, prompts, skin, file, record, *fm_dir,
+                                  home + QStringLiteral("/My Recorder"), nullptr);
 
     ~DialogRig() {
         fm_set.reset();

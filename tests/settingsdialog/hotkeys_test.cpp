@@ -1,13 +1,11 @@
-#include "dialogrig.h"
-
 #include "appeventfilter.h"
+#include "dialogrig.h"
+#include "testinput.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
-#include "testinput.h"
 #include <QVBoxLayout>
 #include <QWidget>
-
 #include <gtest/gtest.h>
 
 namespace {

@@ -2,7 +2,6 @@
 
 #include <QBuffer>
 #include <QFile>
-
 #include <gtest/gtest.h>
 
 namespace {

@@ -7,10 +7,8 @@
 #include <QTimer>
 #include <QTreeView>
 #include <QWindow>
-
-#include <gtest/gtest.h>
-
 #include <functional>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -32,8 +30,8 @@ void RunChooser(DialogRig& rig, std::function<void(Tfm_dir&)> inside) {
 void SelectFolder(Tfm_dir& chooser, const QString& path) {
     const QModelIndex index = chooser.model()->index(path);
     ASSERT_TRUE(index.isValid()) << path.toStdString();
-    chooser.ShellTreeView1->selectionModel()->select(
-        index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    chooser.ShellTreeView1->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect |
+                                                                QItemSelectionModel::Rows);
 }
 
 } // namespace

@@ -1,11 +1,9 @@
-#include "dialogrig.h"
-
 #include "appeventfilter.h"
+#include "dialogrig.h"
+#include "testinput.h"
 
 #include <QDateTimeEdit>
 #include <QRadioButton>
-#include "testinput.h"
-
 #include <gtest/gtest.h>
 
 namespace {
@@ -33,7 +31,9 @@ const QStringList kStart{"StartRecording"};
 const QStringList kStop{"StopRecording"};
 const QStringList kNothing{};
 
-QDateTime At(int day, int h, int m, int s) { return {QDate(2026, 5, day), QTime(h, m, s)}; }
+QDateTime At(int day, int h, int m, int s) {
+    return {QDate(2026, 5, day), QTime(h, m, s)};
+}
 
 } // namespace
 

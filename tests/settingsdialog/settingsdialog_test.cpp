@@ -1,5 +1,5 @@
 #include "dialogrig.h"
-
+#include "testinput.h"
 #include "tfm_set_updown.h"
 
 #include <QCheckBox>
@@ -10,10 +10,8 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSlider>
-#include "testinput.h"
 #include <QTreeWidget>
 #include <QUrl>
-
 #include <gtest/gtest.h>
 
 namespace {
@@ -32,8 +30,8 @@ void Choose(QComboBox* box, int index) {
 }
 
 int Visible(const Tfm_set& s) {
-    const QWidget* pages[] = {s.pl_out, s.pl_mp3,   s.pl_ogg, s.pl_wav, s.pl_raw,
-                              s.pl_mixer, s.pl_sched, s.pl_ht, s.pl_about};
+    const QWidget* pages[] = {s.pl_out,   s.pl_mp3,   s.pl_ogg, s.pl_wav,  s.pl_raw,
+                              s.pl_mixer, s.pl_sched, s.pl_ht,  s.pl_about};
     int shown = -1;
     for (int i = 0; i < 9; ++i) {
         if (!pages[i]->isHidden()) {
@@ -116,9 +114,9 @@ TEST(SettingsDialog, TreeNodesTurnThePages) {
     s.show();
     const char* nodes[] = {"Output Format",    "MP3",      "OGG",     "WAV",  "WMA/RAW",
                            "Recording Source", "Schedule", "Hot Key", "About"};
-    const char* titles[] = {"Output Format",     "MP3 Settings",     "OGG Settings",
+    const char* titles[] = {"Output Format",     "MP3 Settings",       "OGG Settings",
                             "WAV Settings",      "RAW and WMA Format", "Recording Source",
-                            "Schedule Settings", "Hot Key Settings", "About"};
+                            "Schedule Settings", "Hot Key Settings",   "About"};
     QList<QTreeWidgetItem*> order;
     for (int top = 0; top < s.tv->topLevelItemCount(); ++top) {
         order << s.tv->topLevelItem(top);
@@ -149,9 +147,9 @@ TEST(SettingsDialog, EveryPageRoundTripsThroughSaveAndTheNextShow) {
     Tfm_set& s = *rig.fm_set;
     s.show();
 
-    s.cb_mp3_bitrate->setCurrentIndex(13);   // 192 kbit/s
-    s.cb_mp3_channel->setCurrentIndex(0);    // mono
-    s.cb_mp3_frequency->setCurrentIndex(9);  // 48000 Hz
+    s.cb_mp3_bitrate->setCurrentIndex(13);  // 192 kbit/s
+    s.cb_mp3_channel->setCurrentIndex(0);   // mono
+    s.cb_mp3_frequency->setCurrentIndex(9); // 48000 Hz
     s.ud_mp3_quality->SetPosition(3);
     s.cb_vbr->setChecked(true);
     s.cb_mp3_vbr->setCurrentIndex(15);
@@ -204,9 +202,9 @@ TEST(SettingsDialog, EveryPageRoundTripsThroughSaveAndTheNextShow) {
     EXPECT_EQ(text.trimmed().toStdString(), expected.trimmed().toStdString());
 
     // A new dialog (as after a restart) shows them all again.
-    rig.fm_set = std::make_unique<Tfm_set>(rig.ini, rig.state, rig.prompts, rig.skin, rig.file,
-                                           rig.record, *rig.fm_dir, rig.home + "/My Recorder",
-                                           nullptr);
+    rig.fm_set =
+        std::make_unique<Tfm_set>(rig.ini, rig.state, rig.prompts, rig.skin, rig.file, rig.record,
+                                  *rig.fm_dir, rig.home + "/My Recorder", nullptr);
     rig.state.schedule_mode = 0;
     Tfm_set& t = *rig.fm_set;
     t.show();
@@ -347,9 +345,9 @@ TEST(SettingsDialog, OggRefusalBlocksTheSaveOnlyWithoutEnableQuality) {
     DialogRig rig;
     Tfm_set& s = *rig.fm_set;
     s.show();
-    s.cb_ogg_fre->setCurrentIndex(9);    // 48000 Hz
+    s.cb_ogg_fre->setCurrentIndex(9);     // 48000 Hz
     s.cb_ogg_channel->setCurrentIndex(1); // stereo
-    s.cb_ogg_minbit->setCurrentIndex(0); // 8 kbit/s
+    s.cb_ogg_minbit->setCurrentIndex(0);  // 8 kbit/s
     s.cb_ogg_maxbit->setCurrentIndex(0);
     ASSERT_FALSE(rig.file.IsOggFormatSupported(48000, 2, 8, 8, 8));
 
@@ -373,7 +371,7 @@ TEST(SettingsDialog, Mp3RefusalBlocksTheSaveWhateverTheOutputFormat) {
     DialogRig rig;
     Tfm_set& s = *rig.fm_set;
     s.show();
-    s.cb_format->setCurrentIndex(1); // WAV
+    s.cb_format->setCurrentIndex(1);        // WAV
     s.cb_mp3_frequency->setCurrentIndex(9); // 48000 Hz
     s.cb_mp3_bitrate->setCurrentIndex(0);   // 8 kbit/s
     s.SaveSettings();
