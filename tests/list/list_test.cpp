@@ -20,6 +20,7 @@
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
+#include <ctime>
 #include <unistd.h>
 
 namespace {
@@ -157,6 +158,27 @@ TEST_F(ListTest, AddingFromDiskProbesEachFileReportsTheUnreadableOneAndSelectsTh
     EXPECT_EQ(fm_list.Count(), 4);
     EXPECT_EQ(prompts.messages.size(), 3);
     EXPECT_TRUE(Selected().isEmpty());
+}
+
+TEST_F(ListTest, DateIsTheFileSystemsOwnUtcDateInAnyTimeZone) {
+    // At any moment one of these two zones (UTC+14 and UTC-12) has another date than UTC, so a
+    // conversion to local time shows in one of them.
+    const QString path = Make("a.wav", TestFormat::Wav, 0.2);
+    const QByteArray oldTz = qgetenv("TZ");
+    for (const char* zone : {"Etc/GMT-14", "Etc/GMT+12"}) {
+        SCOPED_TRACE(zone);
+        qputenv("TZ", zone);
+        tzset();
+        fm_list.Clear();
+        Add({path});
+        ASSERT_EQ(fm_list.Count(), 1);
+        EXPECT_EQ(Column(0, 2), QDateTime::currentDateTimeUtc().date().toString("dd-MM-yyyy"));
+    }
+    if (oldTz.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", oldTz);
+    tzset();
 }
 
 TEST_F(ListTest, LengthsOfAHundredHoursAndRawFilesWithTheStoredSettings) {
