@@ -42,6 +42,11 @@ struct TAudioRecord2::Impl {
     std::int64_t current = 0;
     PeakLevels peaks;
     std::int64_t lastTimerMs = 0;
+    // The levels of the latest event, repeated when no audio arrived since (the server hands
+    // audio over in fragments that need not line up with the events), so a meter does not
+    // flicker to zero between fragments.
+    std::int64_t framesAtLastTimer = -1;
+    int lastLeft = 0, lastRight = 0;
     int errorCode = 0;
     std::string errorText;
     std::int64_t lostBefore = 0; // frames lost by streams already closed
@@ -134,7 +139,14 @@ struct TAudioRecord2::Impl {
         const std::int64_t now = backend->NowMs();
         if (stream && now - lastTimerMs >= kTimerEventMs) {
             lastTimerMs = now;
-            const auto [left, right] = peaks.Take();
+            auto [left, right] = peaks.Take();
+            if (current == framesAtLastTimer) {
+                left = lastLeft;
+                right = lastRight;
+            }
+            framesAtLastTimer = current;
+            lastLeft = left;
+            lastRight = right;
             emit q->OnTimer(current, left, right);
         }
     }
@@ -289,6 +301,8 @@ void TAudioRecord2::StartCapture() {
         return;
     }
     d_->current = 0;
+    d_->framesAtLastTimer = -1;
+    d_->lastLeft = d_->lastRight = 0;
     d_->peaks.Take();
     d_->lastTimerMs = d_->backend->NowMs();
     d_->poll.start();

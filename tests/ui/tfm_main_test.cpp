@@ -1,0 +1,242 @@
+#include "mainrig.h"
+
+#include "componenterror.h"
+#include "tampbar2.h"
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QImage>
+#include <QSlider>
+
+#include <set>
+
+namespace {
+
+AudioSource MakeSource(const std::string& name, const std::string& description,
+                       std::vector<std::string> ports, int active, int volume = 32768) {
+    AudioSource s;
+    s.name = name;
+    s.description = description;
+    for (const auto& p : ports)
+        s.ports.push_back({p, p + " port"});
+    s.activePort = active;
+    s.volume = volume;
+    return s;
+}
+
+} // namespace
+
+TEST(MainStartup, ListsEveryDeviceAndSelectsTheLastWithoutAStoredChoice) {
+    MainRig rig;
+    rig.backend->ClearSources();
+    rig.backend->AddSource(MakeSource("mic", "Built-in Microphone", {"front", "rear"}, 1));
+    rig.backend->AddSource(MakeSource("usb", "USB Headset", {}, -1));
+    rig.Start();
+    QComboBox* cb_rd = rig.fm_set->cb_rd;
+    ASSERT_EQ(cb_rd->count(), 3) << "two sources and Default input: GetMaxDeviceIndex 2";
+    EXPECT_EQ(cb_rd->itemText(0), "Built-in Microphone");
+    EXPECT_EQ(cb_rd->itemText(2), "Default input");
+    EXPECT_EQ(cb_rd->currentIndex(), 2);
+}
+
+TEST(MainStartup, OnlyTheDefaultInputGivesOneDevice) {
+    MainRig rig;
+    rig.backend->ClearSources();
+    rig.Start();
+    EXPECT_EQ(rig.fm_set->cb_rd->count(), 1) << "GetMaxDeviceIndex 0 lists exactly one";
+    EXPECT_EQ(rig.fm_set->cb_rdson->count(), 0);
+    EXPECT_EQ(rig.fm_set->cb_rdson->currentIndex(), -1);
+}
+
+TEST(MainStartup, TheStoredDeviceIsTheOneRecordedFromAndItsLinesAreListed) {
+    MainRig rig;
+    rig.backend->ClearSources();
+    rig.backend->AddSource(MakeSource("mic", "Built-in Microphone", {"front", "rear"}, 1, 16384));
+    rig.backend->AddSource(MakeSource("usb", "USB Headset", {}, -1));
+    rig.store->WriteInteger("rd", "rd", 0);
+    rig.Start();
+    EXPECT_EQ(rig.fm_set->cb_rd->currentIndex(), 0);
+    ASSERT_EQ(rig.fm_set->cb_rdson->count(), 2) << "the lines of the stored device";
+    EXPECT_EQ(rig.fm_set->cb_rdson->itemText(0), "front port");
+    EXPECT_EQ(rig.fm_set->cb_rdson->currentIndex(), 1) << "the active line is preselected";
+    EXPECT_EQ(rig.fm_set->tb_rd->value(), 16384) << "the volume of the preselected line";
+
+    rig.fm_main->AudioRecord1.SetFormat(44100, PcmFormat{44100, 2, SampleType::S16}.Param());
+    rig.fm_main->AudioRecord1.StartCapture();
+    EXPECT_EQ(rig.backend->LastCaptureSource(), "mic");
+    rig.fm_main->AudioRecord1.StopCapture();
+}
+
+TEST(MainStartup, AStoredDeviceOutOfRangeFallsBackToTheLast) {
+    MainRig rig;
+    rig.store->WriteInteger("rd", "rd", 7);
+    rig.Start();
+    const int n = rig.fm_set->cb_rd->count() - 1;
+    EXPECT_EQ(rig.fm_set->cb_rd->currentIndex(), -1) << "the box shows no entry";
+    rig.fm_main->AudioRecord1.SelectDevice(n); // what start-up left selected
+    EXPECT_EQ(rig.fm_main->AudioRecord1.GetDeviceName(), "Default input");
+}
+
+TEST(MainStartup, IdleDisplayAfterStartup) {
+    MainRig rig;
+    rig.Start();
+    Tfm_main& m = *rig.fm_main;
+    EXPECT_TRUE(rig.prompts.shown.isEmpty()) << rig.prompts.shown.join("|").toStdString();
+    SkinForm* form = m.Skin1.GetSkinForm(&m);
+    ASSERT_NE(form, nullptr);
+    for (const char* name : {"s_time", "s_sizeson", "s_filename", "s_mono", "pb1", "pb2",
+                             "play_bar"}) {
+        ASSERT_NE(form->FindObject(name), nullptr) << name;
+        EXPECT_FALSE(form->FindObject(name)->IsVisible()) << name;
+    }
+    EXPECT_FALSE(m.AmpBar1->isVisible());
+    EXPECT_FALSE(m.AmpBar22->isVisible());
+    EXPECT_TRUE(form->FindObject("spb2")->IsVisible()) << "not muted: the unmuted speaker";
+    EXPECT_FALSE(form->FindObject("spb1")->IsVisible());
+    EXPECT_EQ(form->FindObject("spb")->GetPosition(), m.AudioPlayer21.GetVolume());
+    EXPECT_EQ(m.ProgressRect().right, m.ProgressRect().left) << "SetProgressWidth(0)";
+    EXPECT_TRUE(rig.state().bar_follows);
+}
+
+TEST(MainDisplay, ProgressWidthAndShowDisplayPerState) {
+    MainRig rig;
+    rig.Start();
+    Tfm_main& m = *rig.fm_main;
+    SkinForm* form = m.Skin1.GetSkinForm(&m);
+    const SkinRect full = m.ProgressRect();
+    m.SetProgressWidth(9820);
+    EXPECT_EQ(form->FindObject("pb2")->GetRect().right, full.left + 320);
+    EXPECT_EQ(form->FindObject("pb2")->GetRect().top, full.top);
+    m.SetProgressWidth(0);
+    EXPECT_EQ(form->FindObject("pb2")->GetRect().right, full.left);
+
+    rig.state().recording = true;
+    m.ShowDisplay(true);
+    EXPECT_TRUE(form->FindObject("s_time")->IsVisible());
+    EXPECT_FALSE(form->FindObject("pb1")->IsVisible()) << "pb1 and pb2 only while playing";
+    EXPECT_TRUE(m.AmpBar1->isVisible());
+    EXPECT_TRUE(m.AmpBar22->isVisible());
+    m.ShowDisplay(false);
+    rig.state().recording = false;
+    rig.state().playing = true;
+    m.ShowDisplay(true);
+    EXPECT_TRUE(form->FindObject("pb1")->IsVisible());
+    EXPECT_TRUE(form->FindObject("pb2")->IsVisible());
+    EXPECT_FALSE(m.AmpBar1->isVisible()) << "meters only while recording";
+    m.ShowDisplay(false);
+    for (const char* name : {"s_time", "s_sizeson", "s_filename", "s_mono", "pb1", "pb2"})
+        EXPECT_FALSE(form->FindObject(name)->IsVisible()) << name;
+    rig.state().playing = false;
+}
+
+TEST(MainEvents, VolumeSliderReleaseIsCappedAndMuteButtonsSwap) {
+    MainRig rig;
+    rig.Start();
+    Tfm_main& m = *rig.fm_main;
+    SkinForm* form = m.Skin1.GetSkinForm(&m);
+    SkinObject* spb = form->FindObject("spb");
+    spb->SetPosition(70000);
+    m.Skin1MouseUp(spb, 1, 0, 0);
+    EXPECT_LE(m.AudioPlayer21.GetVolume(), 65534);
+    spb->SetPosition(1000);
+    m.Skin1MouseUp(spb, 1, 0, 0);
+    EXPECT_EQ(m.AudioPlayer21.GetVolume(), 1000);
+
+    m.Skin1Click(form->FindObject("spb2"));
+    EXPECT_TRUE(m.AudioPlayer21.GetMute());
+    EXPECT_TRUE(form->FindObject("spb1")->IsVisible());
+    EXPECT_FALSE(form->FindObject("spb2")->IsVisible());
+    m.Skin1Click(form->FindObject("spb1"));
+    EXPECT_FALSE(m.AudioPlayer21.GetMute());
+    EXPECT_TRUE(form->FindObject("spb2")->IsVisible());
+}
+
+TEST(MainEvents, PlayBarReleaseAlwaysLetsTheBarFollowAgain) {
+    MainRig rig;
+    rig.Start();
+    Tfm_main& m = *rig.fm_main;
+    SkinObject* bar = m.Skin1.GetSkinForm(&m)->FindObject("play_bar");
+    m.Skin1MouseDown(bar, 1, 0, 0);
+    EXPECT_FALSE(rig.state().bar_follows);
+    // The playback ended while the bar was held: the release finds nothing playing.
+    m.Skin1MouseUp(bar, 1, 0, 0);
+    EXPECT_TRUE(rig.state().bar_follows);
+    EXPECT_FALSE(rig.state().playing);
+}
+
+TEST(MainExceptions, HandlerShowsTheMessageAndStopsOnlyWhatRuns) {
+    MainRig rig;
+    rig.Start();
+    Tfm_main& m = *rig.fm_main;
+    const AppState before = rig.state();
+    m.ApplicationEvents1Exception(ComponentError("Cannot open '/x.mp3': gone"));
+    EXPECT_EQ(rig.prompts.shown, QStringList{"Cannot open '/x.mp3': gone"});
+    EXPECT_EQ(rig.state().recording, before.recording);
+    EXPECT_EQ(rig.state().playing, before.playing);
+
+    // While recording: the recording is stopped, listed and the display idle.
+    rig.prompts.shown.clear();
+    m.StartRecording();
+    ASSERT_TRUE(rig.state().recording) << rig.prompts.shown.join("|").toStdString();
+    rig.backend->Advance(600);
+    m.ApplicationEvents1Exception(std::runtime_error("disk on fire"));
+    EXPECT_EQ(rig.prompts.shown.value(0), "disk on fire");
+    EXPECT_FALSE(rig.state().recording);
+    EXPECT_EQ(rig.fm_list->Count(), 1);
+    EXPECT_EQ(m.GetText("s_time"), "00:00:00");
+
+    // While playing: playback stops, the bar is hidden and the time reset.
+    rig.prompts.shown.clear();
+    rig.fm_list->Select(0);
+    m.PlaySelected();
+    ASSERT_TRUE(rig.state().playing) << rig.prompts.shown.join("|").toStdString();
+    rig.backend->Advance(300);
+    m.ApplicationEvents1Exception(std::runtime_error("sound server gone"));
+    EXPECT_FALSE(rig.state().playing);
+    EXPECT_FALSE(m.Skin1.GetSkinForm(&m)->FindObject("play_bar")->IsVisible());
+    EXPECT_EQ(m.GetText("s_time"), "00:00:00");
+}
+
+TEST(MainSkin, ABrokenSkinFileIsReportedAndTheWindowStaysUsable) {
+    MainRig rig("{ \"forms\": [ this is not json");
+    rig.Start();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(rig.prompts.shown.size(), 1);
+    EXPECT_TRUE(rig.prompts.shown[0].contains("mp3enc.skn")) << rig.prompts.shown[0].toStdString();
+    Tfm_main& m = *rig.fm_main;
+    SkinForm* form = m.Skin1.GetSkinForm(&m);
+    ASSERT_NE(form, nullptr);
+    for (const char* name : {"recorder", "stop", "play", "s_time", "play_bar", "spb"})
+        EXPECT_NE(form->FindObject(name), nullptr) << name;
+    m.Skin1Click(form->FindObject("recorder"));
+    EXPECT_TRUE(rig.state().recording);
+    m.StopRecording();
+}
+
+TEST(MainSkin, TheIdleWindowRendersItsFaceAndTheTimeAppearsWhileRecording) {
+    MainRig rig;
+    rig.Start();
+    Tfm_main& m = *rig.fm_main;
+    const QImage idle = m.grab().toImage();
+    ASSERT_EQ(idle.size(), QSize(453, 260));
+    std::set<QRgb> colours;
+    for (int y = 0; y < idle.height(); y += 4)
+        for (int x = 0; x < idle.width(); x += 4)
+            colours.insert(idle.pixel(x, y));
+    EXPECT_GT(colours.size(), 20u) << "the face is drawn, not a blank window";
+
+    m.StartRecording();
+    rig.backend->Advance(1200);
+    ASSERT_TRUE(rig.state().recording);
+    EXPECT_EQ(m.GetText("s_time"), "00:00:01");
+    const QImage recording = m.grab().toImage();
+    // The time field's area changes once the time is shown.
+    const SkinRect r = m.Skin1.GetSkinForm(&m)->FindObject("s_time")->GetRect();
+    int changed = 0;
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x)
+            changed += idle.pixel(x, y) != recording.pixel(x, y);
+    EXPECT_GT(changed, 50);
+    m.StopRecording();
+}
