@@ -30,15 +30,20 @@ bool AppEventFilter::eventFilter(QObject* watched, QEvent* event) {
     }
     // A due start or stop runs from the event loop, not from inside this event's delivery: the
     // recording start may open a dialog, which must not happen in the middle of a paint.
-    if (!checkQueued_ && Due()) {
-        checkQueued_ = true;
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                checkQueued_ = false;
-                CheckSchedule();
-            },
-            Qt::QueuedConnection);
+    // Formatting the texts costs microseconds; with hundreds of events a second, looking once
+    // per kEventCheckMs is as good as on every one: a match lasts a whole second.
+    if (!checkQueued_ && (!sinceCheck_.isValid() || sinceCheck_.hasExpired(kEventCheckMs))) {
+        sinceCheck_.start();
+        if (Due()) {
+            checkQueued_ = true;
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    checkQueued_ = false;
+                    CheckSchedule();
+                },
+                Qt::QueuedConnection);
+        }
     }
     return QObject::eventFilter(watched, event);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -37,6 +38,8 @@ class AppEventFilter : public QObject {
 public:
     using Clock = std::function<QDateTime()>;
     static constexpr int kHeartbeatMs = 200;
+    // Events closer together than this share one look at the clock.
+    static constexpr int kEventCheckMs = 25;
 
     // All references must outlive the filter. `clock` gives the current local date and time.
     AppEventFilter(AppState& state, TIniFile& ini, RecorderActions& actions, Tfm_set& fm_set,
@@ -78,6 +81,7 @@ private:
     std::optional<PressId> lastPress_;
     bool forgetQueued_ = false;
     bool checkQueued_ = false;
+    QElapsedTimer sinceCheck_;
     QString lastStart_; // the date and time texts of the latest start and stop by schedule
     QString lastStop_;
 };
