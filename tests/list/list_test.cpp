@@ -19,8 +19,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTreeWidget>
-#include <gtest/gtest.h>
 #include <ctime>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 namespace {

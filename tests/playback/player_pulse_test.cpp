@@ -1,4 +1,4 @@
-// The player against a real PulseAudio daemon: files the program made play into the null sink,
+// The player against a real PulseAudio daemon: files the program made play into a null sink,
 // and what arrives on the sink's monitor is the file's tone, also after a seek.
 
 #include "appstate.h"
@@ -37,11 +37,37 @@ template <typename Pred> bool SpinUntil(Pred done, int limitMs) {
     return done();
 }
 
-// Records the null sink's monitor as mono 16-bit 44100 Hz while it runs.
+// A null sink of this test alone, so other tests playing at the same time into the daemon's
+// default sink do not mix into what this test hears. Streams without a device go to it
+// (PULSE_SINK) while it exists.
+class PrivateSink {
+public:
+    PrivateSink() : name_(QString("tarno_player_test_%1").arg(QCoreApplication::applicationPid())) {
+        QProcess pactl;
+        pactl.start("pactl", {"load-module", "module-null-sink", "sink_name=" + name_});
+        if (pactl.waitForFinished(10000) && pactl.exitCode() == 0)
+            module_ = QString::fromUtf8(pactl.readAllStandardOutput()).trimmed();
+        if (!module_.isEmpty())
+            qputenv("PULSE_SINK", name_.toUtf8());
+    }
+    ~PrivateSink() {
+        qunsetenv("PULSE_SINK");
+        if (!module_.isEmpty())
+            QProcess::execute("pactl", {"unload-module", module_});
+    }
+    bool Ok() const { return !module_.isEmpty(); }
+    QString Monitor() const { return name_ + ".monitor"; }
+
+private:
+    QString name_;
+    QString module_;
+};
+
+// Records a sink's monitor as mono 16-bit 44100 Hz while it runs.
 class MonitorRecorder {
 public:
-    MonitorRecorder() {
-        process_.start("parecord", {"--device=tarno_null.monitor", "--raw", "--format=s16le",
+    explicit MonitorRecorder(const QString& monitor) {
+        process_.start("parecord", {"--device=" + monitor, "--raw", "--format=s16le",
                                     "--rate=44100", "--channels=1", "--latency-msec=20"});
         process_.waitForStarted(5000);
     }
@@ -88,6 +114,8 @@ protected:
     void SetUp() override {
         if (std::getenv("PULSE_SERVER") == nullptr)
             GTEST_SKIP() << "PULSE_SERVER is not set: no PulseAudio daemon to play into";
+        sink = std::make_unique<PrivateSink>();
+        ASSERT_TRUE(sink->Ok()) << "could not load a null sink into the daemon";
         backend = MakePulseBackend("tarno-player-test");
         AudioPlayer21 = std::make_unique<TAudioPlayer2>(backend);
         ini = std::make_unique<TIniFile>(dir.filePath("tarnoRecord.ini"));
@@ -98,11 +126,17 @@ protected:
     void TearDown() override {
         if (player && state.playing)
             player->StopPlaying();
+        // The stream goes before its sink does.
+        player.reset();
+        AudioPlayer21.reset();
+        backend.reset();
+        sink.reset();
     }
 
     QString Extension() const { return GetParam() == TestFormat::Mp3 ? ".mp3" : ".ogg"; }
 
     QTemporaryDir dir;
+    std::unique_ptr<PrivateSink> sink;
     std::shared_ptr<AudioBackend> backend;
     std::unique_ptr<TAudioPlayer2> AudioPlayer21;
     TAudioFile2 AudioFilepaly;
@@ -120,7 +154,7 @@ TEST_P(PlayerPulseTest, ToneArrivesOnTheMonitorAndSeekToTheMiddleContinuesThere)
     WriteToneFile(path, GetParam(), 10.0, 1000, 44100, 2, 500);
     list.paths = {path};
 
-    MonitorRecorder monitor;
+    MonitorRecorder monitor(sink->Monitor());
     player->PlaySelected();
     ASSERT_TRUE(state.playing);
     // The position comes from the server's count of played frames; allow for a slow start.
