@@ -2,6 +2,7 @@
 // WriteBlock in 300 ms blocks and prints audio seconds per CPU second. The PCM is left in the
 // output folder so run-encode-bench.sh can feed it to the reference encoders.
 // Usage: bench_audio_encode OUTDIR [seconds, default 600] [format names...]
+// An OUTDIR/input.pcm of the right size from an earlier run is used as the input.
 #include "taudiofile2.h"
 
 #include <algorithm>
@@ -79,10 +80,19 @@ int main(int argc, char** argv) {
         {"raw_alaw", ".raw", [](TAudioFile2& f) { f.SetRawFormat(2, 44100, 2, 16); }},
         {"raw_ima_adpcm", ".raw", [](TAudioFile2& f) { f.SetRawFormat(5, 44100, 2, 16); }},
     };
-    const Block pcm = MakePcm(seconds);
-    if (std::FILE* f = std::fopen((dir + "/input.pcm").c_str(), "wb")) {
-        std::fwrite(pcm.data(), 1, pcm.size(), f);
-        std::fclose(f);
+    // The PCM of an earlier run in the same folder is reused, so repeated runs measure the same
+    // input without generating it again.
+    Block pcm(static_cast<std::size_t>(seconds) * 44100 * 4);
+    std::FILE* in = std::fopen((dir + "/input.pcm").c_str(), "rb");
+    const bool reused = in != nullptr && std::fread(pcm.data(), 1, pcm.size(), in) == pcm.size();
+    if (in != nullptr)
+        std::fclose(in);
+    if (!reused) {
+        pcm = MakePcm(seconds);
+        if (std::FILE* f = std::fopen((dir + "/input.pcm").c_str(), "wb")) {
+            std::fwrite(pcm.data(), 1, pcm.size(), f);
+            std::fclose(f);
+        }
     }
     const std::size_t block = 44100 * 3 / 10 * 4;
     std::printf("%-14s %10s %10s %12s\n", "format", "audio s", "cpu s", "audio s/cpu s");

@@ -91,6 +91,7 @@ ContainerDecoder::ContainerDecoder(const std::string& path) : PacketDecoder(path
     av_dict_set(&options, "usetoc", "0", 0);
     int rc = avformat_open_input(&format_, path.c_str(), nullptr, &options);
     av_dict_free(&options);
+    formatOwner_.reset(rc < 0 ? nullptr : format_);
     if (rc < 0) {
         format_ = nullptr; // freed by avformat_open_input
         if (rc == AVERROR(ENOENT) || rc == AVERROR(EACCES) || rc == AVERROR(EISDIR))
@@ -121,9 +122,10 @@ ContainerDecoder::ContainerDecoder(const std::string& path) : PacketDecoder(path
     LengthFrames();
 }
 
-ContainerDecoder::~ContainerDecoder() {
-    if (format_ != nullptr)
-        avformat_close_input(&format_);
+ContainerDecoder::~ContainerDecoder() = default;
+
+void ContainerDecoder::FormatCloser::operator()(AVFormatContext* format) const {
+    avformat_close_input(&format);
 }
 
 std::int64_t ContainerDecoder::ToFrames(std::int64_t ts) const {

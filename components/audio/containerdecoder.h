@@ -2,6 +2,8 @@
 
 #include "packetdecoder.h"
 
+#include <memory>
+
 struct AVFormatContext;
 
 // Files with a container (WAV, MP3, Ogg, ASF and whatever else FFmpeg recognises). Opening reads
@@ -27,6 +29,11 @@ private:
     // The timestamp of the first decoded frame: frame 0 of our count.
     void LearnOrigin();
 
+    struct FormatCloser {
+        void operator()(AVFormatContext* format) const;
+    };
+    // Owned through a smart pointer: a constructor that fails half-way must still close it.
+    std::unique_ptr<AVFormatContext, FormatCloser> formatOwner_;
     AVFormatContext* format_ = nullptr;
     int stream_ = -1;
     std::int64_t length_ = -1;

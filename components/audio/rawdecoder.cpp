@@ -23,12 +23,10 @@ RawDecoder::RawDecoder(const std::string& path, const RawFormat& format) : Packe
     file_ = std::fopen(path.c_str(), "rb");
     if (file_ == nullptr)
         FailOpen(std::strerror(errno));
+    fileOwner_.reset(file_);
     struct stat st {};
-    if (::fstat(fileno(file_), &st) != 0 || !S_ISREG(st.st_mode)) {
-        std::fclose(file_);
-        file_ = nullptr;
+    if (::fstat(fileno(file_), &st) != 0 || !S_ISREG(st.st_mode))
         FailOpen("not a regular file");
-    }
     size_ = st.st_size;
     AVCodecParameters* par = avcodec_parameters_alloc();
     if (par == nullptr)
@@ -49,10 +47,7 @@ RawDecoder::RawDecoder(const std::string& path, const RawFormat& format) : Packe
     avcodec_parameters_free(&par);
 }
 
-RawDecoder::~RawDecoder() {
-    if (file_ != nullptr)
-        std::fclose(file_);
-}
+RawDecoder::~RawDecoder() = default;
 
 std::int64_t RawDecoder::LengthFrames() {
     return size_ / layout_.packetBytes * layout_.packetFrames;

@@ -4,6 +4,7 @@
 #include "rawcodec.h"
 
 #include <cstdio>
+#include <memory>
 
 // Headerless files, read with the layout the writer used (DescribeRaw). The length follows from
 // the file size; seeking goes straight to the packet holding the target frame.
@@ -23,6 +24,10 @@ protected:
 
 private:
     RawLayout layout_;
+    struct FileCloser {
+        void operator()(std::FILE* f) const { std::fclose(f); }
+    };
+    std::unique_ptr<std::FILE, FileCloser> fileOwner_; // closed even when the constructor fails
     std::FILE* file_ = nullptr;
     std::int64_t size_ = 0;
     std::int64_t offset_ = 0;
