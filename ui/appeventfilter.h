@@ -75,7 +75,11 @@ private:
     AppState& state_;
     TIniFile& ini_;
     RecorderActions& actions_;
-    Tfm_set& fm_set_;
+    // The pickers' values, followed through their change signals, so the check never reaches
+    // into the dialog (at exit the dialog may go first while events still pass).
+    QTime begin_;
+    QTime end_;
+    QDate date_;
     Clock clock_;
     QTimer heartbeat_;
     std::optional<PressId> lastPress_;

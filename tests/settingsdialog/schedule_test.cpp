@@ -149,3 +149,20 @@ TEST(Schedule, EveryEventRunsTheCheckOnceInstalled) {
     qApp->removeEventFilter(&rig.filter);
     EXPECT_EQ(rig.actions.calls, kStart);
 }
+
+TEST(Schedule, EventsAfterTheDialogIsGoneAreHarmless) {
+    // At exit the dialog is destroyed before the main window, which owns the filter.
+    ScheduleRig rig;
+    rig.fm_set->RadioButton2->setChecked(true);
+    rig.SetTimes(QTime(8, 0, 0), QTime(8, 30, 0));
+    rig.now = At(4, 7, 0, 0);
+    qApp->installEventFilter(&rig.filter);
+    rig.fm_set.reset();
+    QObject target;
+    QEvent any(QEvent::User);
+    QCoreApplication::sendEvent(&target, &any);
+    rig.now = At(4, 8, 0, 0);
+    rig.filter.CheckSchedule();
+    qApp->removeEventFilter(&rig.filter);
+    EXPECT_EQ(rig.actions.calls, kStart);
+}
