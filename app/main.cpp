@@ -8,6 +8,7 @@
 #include "tfm_list.h"
 #include "tfm_main.h"
 #include "tfm_set.h"
+#include "logindinhibitor.h"
 #include "tinifile.h"
 
 #include <QProcessEnvironment>
@@ -27,6 +28,8 @@ int main(int argc, char** argv) {
     main.defaultOutputDir = location::DefaultOutputDir(env);
     main.backend = MakePulseBackend("Tarno MP3 Recorder");
     main.prompts = &prompts;
+    LogindInhibitor inhibitor;
+    main.inhibitor = &inhibitor;
 
     Tfm_main fm_main(main);
     prompts.SetParent(&fm_main);

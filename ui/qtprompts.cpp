@@ -2,27 +2,44 @@
 
 #include "formatcatalogue.h"
 
+#include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 
 namespace {
+
 constexpr const char* kTitle = "Tarno MP3 Recorder";
+
+// Qt breaks lines only at line feeds; the program's longer messages are joined by a lone
+// carriage return.
+QString ForDisplay(QString text) {
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(u'\r', u'\n');
+    return text;
+}
+
+} // namespace
+
+QWidget* QtPrompts::Owner() const {
+    // The window the user is working in, so a box never opens behind an always-on-top dialog.
+    QWidget* active = QApplication::activeWindow();
+    return active != nullptr ? active : parent_;
 }
 
 void QtPrompts::Information(const QString& text) {
-    QMessageBox box(QMessageBox::Information, kTitle, text, QMessageBox::Ok, parent_);
+    QMessageBox box(QMessageBox::Information, kTitle, ForDisplay(text), QMessageBox::Ok, Owner());
     box.exec();
 }
 
 bool QtPrompts::YesNo(const QString& text) {
-    QMessageBox box(QMessageBox::Information, kTitle, text, QMessageBox::Yes | QMessageBox::No,
-                    parent_);
+    QMessageBox box(QMessageBox::Information, kTitle, ForDisplay(text),
+                    QMessageBox::Yes | QMessageBox::No, Owner());
     return box.exec() == QMessageBox::Yes;
 }
 
 QString QtPrompts::SaveFileName(const QString& filter) {
     // No default extension and no initial folder: the caller appends the format's extension.
-    QFileDialog dialog(parent_);
+    QFileDialog dialog(Owner());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters(catalogue::ToQtFilters(filter));
@@ -33,7 +50,7 @@ QString QtPrompts::SaveFileName(const QString& filter) {
 }
 
 QStringList QtPrompts::OpenFileNames(const QString& filter) {
-    QFileDialog dialog(parent_);
+    QFileDialog dialog(Owner());
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setNameFilters(catalogue::ToQtFilters(filter));

@@ -16,5 +16,6 @@ public:
     QStringList OpenFileNames(const QString& filter) override;
 
 private:
+    QWidget* Owner() const;
     QWidget* parent_;
 };

@@ -1,5 +1,7 @@
 #include "tfm_id3.h"
 
+#include "onscreen.h"
+
 #include "appstate.h"
 #include "genres.h"
 #include "tinifile.h"
@@ -84,7 +86,9 @@ void Tfm_id3::showEvent(QShowEvent* event) {
         const QRect outer = centreOn_->frameGeometry();
         QRect mine = frameGeometry();
         mine.moveCenter(outer.center());
-        move(mine.topLeft());
+        move(screen() != nullptr ? KeepOnScreen(mine.topLeft(), mine.size(),
+                                                screen()->availableGeometry())
+                                 : mine.topLeft());
     }
     FormShow();
 }

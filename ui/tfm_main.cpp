@@ -20,6 +20,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <cstdio>
+
 namespace {
 
 // The elements start-up looks up, in this order. "s_left", "s_right", "showp" and "s_size" are
@@ -64,6 +66,8 @@ void Tfm_main::AttachWindows(Tfm_list* list, Tfm_set* set, Tfm_id3* id3, Tfm_dir
     recorder_ = std::make_unique<RecordingControl>(RecordingParts{
         state_, *env_.store, *env_.prompts, *this, *fm_set, *fm_list, AudioRecord1,
         AudioFileWrite, AudioFile2LameEnc, AudioInformation21, env_.defaultOutputDir});
+    if (env_.inhibitor != nullptr)
+        recorder_->SetSleepInhibitor(*env_.inhibitor);
     player_ = std::make_unique<Player>(state_, *this, *fm_list, *env_.prompts, AudioFilepaly,
                                        AudioPlayer21, *env_.store);
     connect(&AudioRecord1, &TAudioRecord2::OnTimer, this,
@@ -158,6 +162,7 @@ void Tfm_main::FormShow() {
     AmpBar22->raise();
     if (!skinLoaded) {
         const QString message = Skin1.LastError();
+        std::fprintf(stderr, "tarno-recorder: %s\n", qPrintable(message));
         QTimer::singleShot(0, this, [this, message] { env_.prompts->Information(message); });
     }
 
@@ -199,10 +204,22 @@ SkinObject* Tfm_main::Element(const QString& name) const {
 
 void Tfm_main::ApplicationEvents1Exception(const std::exception& e) {
     env_.prompts->Information(QString::fromStdString(e.what()));
-    if (state_.recording)
-        StopRecording();
-    if (state_.playing)
-        StopPlaying();
+    // Stopping can fail in turn (a full disk refuses the tags too); that is shown as well, and
+    // the playback is still stopped.
+    if (state_.recording) {
+        try {
+            StopRecording();
+        } catch (const std::exception& again) {
+            env_.prompts->Information(QString::fromStdString(again.what()));
+        }
+    }
+    if (state_.playing) {
+        try {
+            StopPlaying();
+        } catch (const std::exception& again) {
+            env_.prompts->Information(QString::fromStdString(again.what()));
+        }
+    }
 }
 
 // --- Display ------------------------------------------------------------------------------

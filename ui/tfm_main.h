@@ -18,6 +18,7 @@
 
 class AudioBackend;
 class Prompts;
+class SleepInhibitor;
 class TAmpBar2;
 class TIniFile;
 class Tfm_list;
@@ -36,6 +37,8 @@ struct MainEnvironment {
     QString defaultOutputDir; // "<home>/My Recorder"
     std::shared_ptr<AudioBackend> backend;
     Prompts* prompts = nullptr;
+    // Asked to keep the machine awake while a recording is open; none: nobody is asked.
+    SleepInhibitor* inhibitor = nullptr;
 };
 
 // The skinned main window. It owns every component and the application-wide state, runs the

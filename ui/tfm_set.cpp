@@ -1,5 +1,7 @@
 #include "tfm_set.h"
 
+#include "onscreen.h"
+
 #include "appstate.h"
 #include "formatcatalogue.h"
 #include "prompts.h"
@@ -168,8 +170,11 @@ void Tfm_set::FormShow() {
     const QRect around = mainWindow_ != nullptr ? mainWindow_->frameGeometry()
                          : screen() != nullptr  ? screen()->availableGeometry()
                                                 : QRect();
-    if (around.isValid())
-        move(around.center() - QPoint(width() / 2, height() / 2));
+    if (around.isValid()) {
+        const QPoint centred = around.center() - QPoint(width() / 2, height() / 2);
+        move(screen() != nullptr ? KeepOnScreen(centred, size(), screen()->availableGeometry())
+                                 : centred);
+    }
 
     nodes_[0]->setExpanded(true);
     LoadFromStore();
