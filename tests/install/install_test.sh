@@ -44,12 +44,21 @@ case "$what" in
     echo "Depends: $depends"
     dpkg-deb -x "$deb" "$work/root"
     exe=$(find "$work/root" -type f -name tarno-recorder | head -1)
+    names=$(echo "$depends" | tr ',|' '\n\n' | sed 's/(.*//; s/ //g')
+    covered() { # a package named in Depends, or pulled in by one that is (libtag1v5 -> -vanilla)
+      echo "$names" | grep -qx "$1" && return 0
+      local n
+      for n in $names; do
+        dpkg-query -W -f='${Depends}' "$n" 2>/dev/null | tr ',|' '\n\n' | sed 's/(.*//; s/ //g; s/:.*//' | grep -qx "$1" && return 0
+      done
+      return 1
+    }
     missing=0
     for lib in $(ldd "$exe" | awk '/=> \//{print $3}'); do
       pkg=$(dpkg -S "$(readlink -f "$lib")" 2>/dev/null | head -1 | cut -d: -f1) || true
       [ -z "$pkg" ] && pkg=$(dpkg -S "$lib" 2>/dev/null | head -1 | cut -d: -f1) || true
       [ -z "$pkg" ] && continue
-      if ! echo "$depends" | tr ',|' '\n\n' | sed 's/(.*//; s/ //g' | grep -qx "$pkg"; then
+      if ! covered "$pkg"; then
         # A library reached only through another one (libc, libstdc++) may be covered there;
         # the libraries the program names itself must be listed.
         if objdump -p "$exe" | awk '/NEEDED/{print $2}' | grep -qx "$(basename "$lib")"; then
