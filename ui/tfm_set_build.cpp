@@ -117,6 +117,10 @@ void Tfm_set::BuildWindow() {
     tv->setHeaderHidden(true);
     tv->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tv->setSelectionMode(QAbstractItemView::SingleSelection);
+    // The pages sit on the skin's dark panel; a light tree beside them would glare.
+    tv->setStyleSheet(QStringLiteral(
+        "QTreeWidget { background: #1b1f26; color: #dfe6ee; border: 1px solid #333a45; }"
+        "QTreeWidget::item:selected { background: #2f7df6; color: white; }"));
     auto* output = new QTreeWidgetItem(tv, {QStringLiteral("Output Format")});
     nodes_[0] = output;
     nodes_[1] = new QTreeWidgetItem(output, {QStringLiteral("MP3")});
