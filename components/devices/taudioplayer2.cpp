@@ -1,5 +1,7 @@
 #include "taudioplayer2.h"
 
+#include "uiwake.h"
+
 #include "audiobackend.h"
 #include "componenterror.h"
 #include "pcmformat.h"
@@ -135,24 +137,7 @@ struct TAudioPlayer2::Impl {
     }
 
     WakeFunction MakeWake() {
-        QPointer<TAudioPlayer2> target(q);
-        auto queued = wakeQueued;
-        return [target, queued]() {
-            if (target && QThread::currentThread() == target->thread()) {
-                target->d_->Process();
-                return;
-            }
-            if (queued->exchange(true))
-                return;
-            QMetaObject::invokeMethod(
-                target.data(),
-                [target, queued]() {
-                    queued->store(false);
-                    if (target)
-                        target->d_->Process();
-                },
-                Qt::QueuedConnection);
-        };
+        return MakeUiWake(q, wakeQueued, [this]() { Process(); });
     }
 };
 

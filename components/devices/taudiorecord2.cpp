@@ -1,5 +1,7 @@
 #include "taudiorecord2.h"
 
+#include "uiwake.h"
+
 #include "audiobackend.h"
 #include "componenterror.h"
 #include "pcmformat.h"
@@ -152,25 +154,7 @@ struct TAudioRecord2::Impl {
     }
 
     WakeFunction MakeWake() {
-        // Called from the backend's thread: at most one queued call is outstanding.
-        QPointer<TAudioRecord2> target(q);
-        auto queued = wakeQueued;
-        return [target, queued]() {
-            if (target && QThread::currentThread() == target->thread()) {
-                target->d_->Process();
-                return;
-            }
-            if (queued->exchange(true))
-                return;
-            QMetaObject::invokeMethod(
-                target.data(),
-                [target, queued]() {
-                    queued->store(false);
-                    if (target)
-                        target->d_->Process();
-                },
-                Qt::QueuedConnection);
-        };
+        return MakeUiWake(q, wakeQueued, [this]() { Process(); });
     }
 };
 

@@ -150,9 +150,10 @@ TEST_F(DevicesPulse, AStalledUiThreadLosesNoFrames) {
     std::this_thread::sleep_for(std::chrono::seconds(3));
     RunEvents(500);
     cap.rec.StopCapture();
-    // The sine source runs ahead of the clock (it hands out up to its latency at once), so the
-    // count can only be held against the clock from below.
-    EXPECT_GE(cap.Frames(), clock.elapsed() / 1000.0 * f.rate - f.rate * 0.3);
+    // The sine source runs ahead of the clock (it hands out up to its latency at once) and, on a
+    // loaded machine, falls behind it, so the count is held against the clock only loosely;
+    // the lost-frame count and the continuity below are what must hold exactly.
+    EXPECT_GE(cap.Frames(), (clock.elapsed() / 1000.0 - 1.0) * f.rate);
     EXPECT_EQ(cap.rec.LostFrames(), 0);
     // No frame is missing: a pure tone obeys x[n+1] = 2 cos(w) x[n] - x[n-1] throughout, which a
     // dropped or repeated stretch would break. The resampler needs a few frames to settle.
