@@ -1,19 +1,14 @@
 #pragma once
 
 #include "appstate.h"
+#include "ports.h"
 
 #include <QString>
 
-// Everything a click on a skin element can ask the main window to do.
-class MainActions {
+// Everything a click on a skin element can ask the main window to do: the recorder's actions
+// and the rest.
+class MainActions : public RecorderActions {
 public:
-    virtual ~MainActions() = default;
-    virtual void StartRecording() = 0;
-    virtual void StopRecording() = 0;
-    virtual void ToggleRecordPause() = 0;
-    virtual void PlaySelected() = 0;
-    virtual void TogglePlayPause() = 0;
-    virtual void StopPlaying() = 0;
     virtual void PlayPrevious() = 0;
     virtual void PlayNext() = 0;
     virtual void AddToList() = 0;

@@ -44,7 +44,7 @@ struct MainEnvironment {
 // The skinned main window. It owns every component and the application-wide state, runs the
 // start-up sequence on its first show, dispatches the skin's element events by name and hands
 // the work to the recording control, the player and the other windows.
-class Tfm_main : public QWidget, public MainDisplay, public RecorderActions, public MainActions {
+class Tfm_main : public QWidget, public MainDisplay, public MainActions {
     Q_OBJECT
 public:
     explicit Tfm_main(MainEnvironment env, QWidget* parent = nullptr);
