@@ -154,8 +154,14 @@ void RecordingControl::StartRecording() {
     p_.record.SetBufferSize(s.block_size);
     p_.record.StartCapture();
 
-    if (p_.record.GetErrorCode() != 0)
+    if (p_.record.GetErrorCode() != 0) {
+        // The capture did not start: the (empty) file is closed and listed as usual, and the
+        // user is told why instead of finding a recording of no length.
+        const QString why = p_.record.GetErrorText();
         StopRecording();
+        p_.prompts.Information(why.isEmpty() ? QStringLiteral("The recording could not start.")
+                                             : "The recording could not start: " + why);
+    }
 }
 
 void RecordingControl::StopRecording() {

@@ -534,3 +534,16 @@ TEST(RecordingControl, TagsComeFromTheStoreAtTheStop) {
     EXPECT_EQ(tags.genre, "Jazz");
     EXPECT_EQ(tags.comment, "first line\nsecond line");
 }
+
+TEST(RecordingControl, ACaptureThatCannotStartEndsTheRecordingAndSaysWhy) {
+    SimRig t;
+    RecordingRig& r = t.rig;
+    t.backend->SetServerAvailable(false);
+    r.Start();
+    EXPECT_FALSE(r.state.recording) << "stopped at once";
+    EXPECT_EQ(r.list.calls, 1) << "the file that was created is closed and listed";
+    ASSERT_FALSE(r.prompts.messages.isEmpty());
+    EXPECT_TRUE(r.prompts.messages.back().startsWith("The recording could not start: "))
+        << r.prompts.messages.join("|").toStdString();
+    EXPECT_GT(r.prompts.messages.back().size(), QString("The recording could not start: ").size());
+}
