@@ -34,7 +34,8 @@ Block MakePcm(int seconds) {
         const double t = static_cast<double>(i) / rate;
         const double base = 220.0 * (1.0 + 0.5 * std::sin(t * 0.3));
         for (int c = 0; c < 2; ++c) {
-            double v = 0.25 * std::sin(2 * M_PI * base * t + c) + 0.15 * std::sin(2 * M_PI * 3.01 * base * t) +
+            double v = 0.25 * std::sin(2 * M_PI * base * t + c) +
+                       0.15 * std::sin(2 * M_PI * 3.01 * base * t) +
                        0.1 * std::sin(2 * M_PI * 1234.5 * t * (1 + c * 0.01)) + noise(rng);
             v = std::clamp(v, -1.0, 1.0);
             const auto s = static_cast<std::int16_t>(std::lround(v * 32767));
@@ -72,8 +73,10 @@ int main(int argc, char** argv) {
     const std::vector<Case> cases = {
         {"mp3_cbr", ".mp3", [&](TAudioFile2& f) { f.SetMp3Encoder(cbr); }},
         {"mp3_vbr", ".mp3", [&](TAudioFile2& f) { f.SetMp3Encoder(vbr); }},
-        {"ogg_managed", ".OGG", [](TAudioFile2& f) { f.SetOggFormat(44100, 2, 128, 128, 192, -1); }},
-        {"ogg_quality", ".OGG", [](TAudioFile2& f) { f.SetOggFormat(44100, 2, 128, 128, 128, 300); }},
+        {"ogg_managed", ".OGG",
+         [](TAudioFile2& f) { f.SetOggFormat(44100, 2, 128, 128, 192, -1); }},
+        {"ogg_quality", ".OGG",
+         [](TAudioFile2& f) { f.SetOggFormat(44100, 2, 128, 128, 128, 300); }},
         {"wma", ".wma", [](TAudioFile2& f) { f.SetWmaFormat(10); }},
         {"wav", ".wav", [](TAudioFile2& f) { f.SetPcmFormat(44100, 2, 16); }},
         {"raw_pcm", ".raw", [](TAudioFile2& f) { f.SetRawFormat(1, 44100, 2, 16); }},
@@ -100,7 +103,8 @@ int main(int argc, char** argv) {
     std::vector<Block> blocks;
     for (std::size_t at = 0; at < pcm.size(); at += block)
         blocks.emplace_back(pcm.begin() + static_cast<std::ptrdiff_t>(at),
-                            pcm.begin() + static_cast<std::ptrdiff_t>(std::min(at + block, pcm.size())));
+                            pcm.begin() +
+                                static_cast<std::ptrdiff_t>(std::min(at + block, pcm.size())));
     std::printf("%-14s %10s %10s %12s\n", "format", "audio s", "cpu s", "audio s/cpu s");
     for (const Case& c : cases) {
         bool wanted = argc <= 3;

@@ -20,7 +20,8 @@ int main(int argc, char** argv) {
             ++failed;
         }
     }
-    const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double s =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("probed %d files in %.3f s (%.0f files/s), %d failed, total %lld ms of audio\n",
                 argc - 1, s, (argc - 1) / s, failed, total);
     return 0;

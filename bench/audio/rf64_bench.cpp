@@ -31,7 +31,8 @@ int main(int argc, char** argv) {
             written += block.size();
         }
         file.CloseFile();
-        const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const double s =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         char magic[5] = {};
         std::ifstream(argv[1], std::ios::binary).read(magic, 4);
         TAudioFile2 reader;
@@ -39,11 +40,12 @@ int main(int argc, char** argv) {
         const std::int64_t frames = reader.GetLengthSamples();
         const bool ok = std::string(magic) == "RF64" &&
                         frames == static_cast<std::int64_t>(written / frameBytes);
-        std::printf("wrote %.2f GiB in %.1f s (%.0f MB/s, %.0f x real time); header %s; length %lld "
-                    "frames, expected %llu: %s\n",
-                    written / double(1ull << 30), s, written / s / 1e6,
-                    written / double(rate * frameBytes) / s, magic, static_cast<long long>(frames),
-                    static_cast<unsigned long long>(written / frameBytes), ok ? "OK" : "WRONG");
+        std::printf(
+            "wrote %.2f GiB in %.1f s (%.0f MB/s, %.0f x real time); header %s; length %lld "
+            "frames, expected %llu: %s\n",
+            written / double(1ull << 30), s, written / s / 1e6,
+            written / double(rate * frameBytes) / s, magic, static_cast<long long>(frames),
+            static_cast<unsigned long long>(written / frameBytes), ok ? "OK" : "WRONG");
         return ok ? 0 : 1;
     } catch (const ComponentError& e) {
         std::fprintf(stderr, "%s\n", e.what());

@@ -18,7 +18,8 @@ extern "C" {
 namespace {
 
 std::uint32_t Be32(const std::uint8_t* p) {
-    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
+    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
+           p[3];
 }
 
 // The exact length of an MP3 file from its Xing/Info frame and encoder tag: frames times
@@ -32,14 +33,15 @@ std::int64_t Mp3GaplessLength(const std::string& path) {
     std::size_t n = std::fread(b, 1, 10, f);
     long start = 0;
     if (n == 10 && std::memcmp(b, "ID3", 3) == 0) {
-        start = 10 + ((b[6] & 0x7f) << 21 | (b[7] & 0x7f) << 14 | (b[8] & 0x7f) << 7 | (b[9] & 0x7f));
+        start =
+            10 + ((b[6] & 0x7f) << 21 | (b[7] & 0x7f) << 14 | (b[8] & 0x7f) << 7 | (b[9] & 0x7f));
         if (b[5] & 0x10)
             start += 10;
     }
     n = std::fseek(f, start, SEEK_SET) == 0 ? std::fread(b, 1, sizeof b, f) : 0;
     std::fclose(f);
     if (n < 4 || b[0] != 0xff || (b[1] & 0xe0) != 0xe0 || ((b[1] >> 1) & 3) != 1)
-        return -1; // not a layer III frame right there
+        return -1;                       // not a layer III frame right there
     const int version = (b[1] >> 3) & 3; // 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5
     if (version == 1)
         return -1;
@@ -205,8 +207,7 @@ std::int64_t ContainerDecoder::Reposition(std::int64_t frame) {
     if (origin_ == kUnknown)
         LearnOrigin();
     const AVRational tb = format_->streams[stream_]->time_base;
-    const std::int64_t ts = av_rescale_q(frame, AVRational{1, rate_}, tb) +
-                            origin_;
+    const std::int64_t ts = av_rescale_q(frame, AVRational{1, rate_}, tb) + origin_;
     if (av_seek_frame(format_, stream_, ts, AVSEEK_FLAG_BACKWARD) < 0) {
         Reposition(0);
         return 0;

@@ -75,8 +75,8 @@ void AvioSink::Check(int rc, const char* what) const {
     if (!failure_.empty())
         throw ComponentError(failure_);
     if (rc < 0)
-        throw ComponentError(FileErrorText("write", sink_.Path(),
-                                           std::string(what) + ": " + AvErrorText(rc)));
+        throw ComponentError(
+            FileErrorText("write", sink_.Path(), std::string(what) + ": " + AvErrorText(rc)));
 }
 
 void AvioSink::Flush() {

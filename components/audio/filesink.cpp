@@ -11,7 +11,9 @@ std::string FileErrorText(const char* verb, const std::string& path, const std::
     return std::string("Cannot ") + verb + " '" + path + "': " + cause;
 }
 
-FileSink::~FileSink() { Abandon(); }
+FileSink::~FileSink() {
+    Abandon();
+}
 
 void FileSink::Create(const std::string& path) {
     Abandon();
@@ -57,7 +59,9 @@ void FileSink::Write(const void* data, std::size_t size) {
     pos_ += size;
 }
 
-void FileSink::Seek(std::uint64_t offset) { pos_ = offset; }
+void FileSink::Seek(std::uint64_t offset) {
+    pos_ = offset;
+}
 
 void FileSink::Close() {
     if (fd_ < 0)

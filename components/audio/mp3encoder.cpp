@@ -3,9 +3,8 @@
 #include "componenterror.h"
 #include "pcmconvert.h"
 
-#include <lame/lame.h>
-
 #include <algorithm>
+#include <lame/lame.h>
 
 bool Mp3Encoder::IsSupported(int sampleRate, int bitrate, int channelMode) {
     if (channelMode != 1 && channelMode != 2)
@@ -80,7 +79,8 @@ void Mp3Encoder::Open(const std::string& path) {
     }
     if (lame_init_params(lame_) < 0) {
         Release();
-        throw ComponentError(FileErrorText("create", path, "the MP3 encoder refuses these settings"));
+        throw ComponentError(
+            FileErrorText("create", path, "the MP3 encoder refuses these settings"));
     }
     try {
         sink_.Create(path);
@@ -105,13 +105,12 @@ void Mp3Encoder::Write(const std::uint8_t* pcm, std::size_t frames) {
             if (input_.channels == 2)
                 right_[i] = ReadS16(pcm + i * 4 + 2);
         }
-        const int bytes = lame_encode_buffer(lame_, left_.data(),
-                                             input_.channels == 2 ? right_.data() : left_.data(),
-                                             static_cast<int>(n), out_.data(),
-                                             static_cast<int>(out_.size()));
+        const int bytes = lame_encode_buffer(
+            lame_, left_.data(), input_.channels == 2 ? right_.data() : left_.data(),
+            static_cast<int>(n), out_.data(), static_cast<int>(out_.size()));
         if (bytes < 0)
-            throw ComponentError(FileErrorText("write", sink_.Path(),
-                                               "the MP3 encoder failed (" + std::to_string(bytes) + ")"));
+            throw ComponentError(FileErrorText(
+                "write", sink_.Path(), "the MP3 encoder failed (" + std::to_string(bytes) + ")"));
         sink_.Write(out_.data(), static_cast<std::size_t>(bytes));
         pcm += n * input_.channels * 2;
         frames -= n;

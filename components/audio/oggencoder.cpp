@@ -3,11 +3,10 @@
 #include "componenterror.h"
 #include "pcmconvert.h"
 
-#include <vorbis/vorbisenc.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
+#include <vorbis/vorbisenc.h>
 
 struct OggEncoder::State {
     vorbis_info vi;
@@ -15,7 +14,8 @@ struct OggEncoder::State {
     vorbis_dsp_state vd;
     vorbis_block vb;
     ogg_stream_state os;
-    bool infoInit = false, commentInit = false, dspInit = false, blockInit = false, streamInit = false;
+    bool infoInit = false, commentInit = false, dspInit = false, blockInit = false,
+         streamInit = false;
 
     ~State() {
         if (streamInit)
@@ -50,7 +50,9 @@ OggEncoder::OggEncoder(const Settings& settings) : settings_(settings) {
     input_.type = SampleType::S16;
 }
 
-OggEncoder::~OggEncoder() { sink_.Abandon(); }
+OggEncoder::~OggEncoder() {
+    sink_.Abandon();
+}
 
 void OggEncoder::Open(const std::string& path) {
     const Settings& s = settings_;
@@ -67,14 +69,14 @@ void OggEncoder::Open(const std::string& path) {
                                         std::min(s.quality, 1000) / 1000.0f);
     }
     if (rc != 0) {
-        const std::string what =
-            s.quality < 0 ? std::to_string(s.bitrate) + " kbit/s (" + std::to_string(s.minBitrate) +
-                                ".." + std::to_string(s.maxBitrate) + ")"
-                          : "quality " + std::to_string(s.quality);
+        const std::string what = s.quality < 0 ? std::to_string(s.bitrate) + " kbit/s (" +
+                                                     std::to_string(s.minBitrate) + ".." +
+                                                     std::to_string(s.maxBitrate) + ")"
+                                               : "quality " + std::to_string(s.quality);
         throw ComponentError(FileErrorText("create", path,
-                                           "Ogg Vorbis at " + std::to_string(s.sampleRate) + " Hz, " +
-                                               std::to_string(s.channels) + " channels, " + what +
-                                               " is not supported"));
+                                           "Ogg Vorbis at " + std::to_string(s.sampleRate) +
+                                               " Hz, " + std::to_string(s.channels) +
+                                               " channels, " + what + " is not supported"));
     }
     vorbis_comment_init(&st->vc);
     st->commentInit = true;

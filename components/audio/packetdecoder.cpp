@@ -6,8 +6,8 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
-#include <libswresample/swresample.h>
 #include <libavutil/opt.h>
+#include <libswresample/swresample.h>
 }
 
 #include <algorithm>
@@ -99,9 +99,9 @@ void PacketDecoder::Convert(std::int64_t skip) {
         swr_free(&swr_);
         AVChannelLayout layout;
         av_channel_layout_default(&layout, channels_);
-        const int rc = swr_alloc_set_opts2(&swr_, &layout, AV_SAMPLE_FMT_S16, rate_, &layout,
-                                           static_cast<AVSampleFormat>(frame_->format), rate_, 0,
-                                           nullptr);
+        const int rc =
+            swr_alloc_set_opts2(&swr_, &layout, AV_SAMPLE_FMT_S16, rate_, &layout,
+                                static_cast<AVSampleFormat>(frame_->format), rate_, 0, nullptr);
         if (rc < 0 || swr_init(swr_) < 0) {
             swr_free(&swr_);
             throw ComponentError(FileErrorText("read", path_, "cannot convert its samples"));
@@ -117,13 +117,15 @@ void PacketDecoder::Convert(std::int64_t skip) {
     const std::size_t old = out_.size();
     out_.resize(old + static_cast<std::size_t>(n) * frameBytes);
     std::uint8_t* dst = out_.data() + old;
-    const int done = swr_convert(swr_, &dst, n, const_cast<const std::uint8_t**>(frame_->extended_data), n);
+    const int done =
+        swr_convert(swr_, &dst, n, const_cast<const std::uint8_t**>(frame_->extended_data), n);
     if (done < 0) {
         out_.resize(old);
         return;
     }
     out_.resize(old + static_cast<std::size_t>(done) * frameBytes);
-    const std::size_t drop = std::min(static_cast<std::size_t>(skip) * frameBytes, out_.size() - old);
+    const std::size_t drop =
+        std::min(static_cast<std::size_t>(skip) * frameBytes, out_.size() - old);
     out_.erase(out_.begin() + static_cast<std::ptrdiff_t>(old),
                out_.begin() + static_cast<std::ptrdiff_t>(old + drop));
 }

@@ -69,8 +69,8 @@ private:
     int swrFormat_ = -1;
     bool drained_ = false; // the source has ended and the decoder has been flushed
     bool eof_ = false;
-    Block out_;            // decoded, not yet returned
+    Block out_; // decoded, not yet returned
     std::size_t outPos_ = 0;
-    std::int64_t pos_ = 0;        // frame position of the next frame Read returns
+    std::int64_t pos_ = 0; // frame position of the next frame Read returns
     std::int64_t end_ = kUnknown;
 };

@@ -18,7 +18,8 @@ void QuantiseU8Buffer(std::uint8_t* samples, std::size_t count, int bits) {
         samples[i] = QuantiseU8(samples[i], bits);
 }
 
-void S16ToFloatPlanes(const std::uint8_t* pcm, std::size_t frames, int channels, float* const* planes) {
+void S16ToFloatPlanes(const std::uint8_t* pcm, std::size_t frames, int channels,
+                      float* const* planes) {
     for (std::size_t f = 0; f < frames; ++f)
         for (int c = 0; c < channels; ++c)
             planes[c][f] = ReadS16(pcm + (f * channels + c) * 2) / 32768.0f;

@@ -14,7 +14,8 @@ std::uint8_t QuantiseU8(std::uint8_t sample, int bits);
 void QuantiseU8Buffer(std::uint8_t* samples, std::size_t count, int bits);
 
 // Interleaved signed 16-bit little-endian samples to one float plane per channel (-1..1).
-void S16ToFloatPlanes(const std::uint8_t* pcm, std::size_t frames, int channels, float* const* planes);
+void S16ToFloatPlanes(const std::uint8_t* pcm, std::size_t frames, int channels,
+                      float* const* planes);
 
 // Little-endian 16-bit sample at `p`.
 inline std::int16_t ReadS16(const std::uint8_t* p) {

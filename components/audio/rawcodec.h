@@ -17,13 +17,13 @@ struct RawFormat {
 // every byte. The stream is a sequence of packets of `packetBytes` bytes, each decoding to
 // `packetFrames` frames (PCM and G.711: one frame per packet).
 struct RawLayout {
-    int codecId = 0;         // FFmpeg's AVCodecID
-    int sampleRate = 44100;  // GSM 6.10 exists only at 8000 Hz mono: that overrides the choice
+    int codecId = 0;        // FFmpeg's AVCodecID
+    int sampleRate = 44100; // GSM 6.10 exists only at 8000 Hz mono: that overrides the choice
     int channels = 2;
-    int storedBits = 16;     // PCM: bits per stored sample (2..5 in 8-bit containers)
+    int storedBits = 16; // PCM: bits per stored sample (2..5 in 8-bit containers)
     int packetBytes = 4;
     int packetFrames = 1;
-    PcmFormat input;         // the PCM the writer takes
+    PcmFormat input; // the PCM the writer takes
 };
 
 // Fills `out` for `format`; on an unknown codec or an impossible combination returns false and

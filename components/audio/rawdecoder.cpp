@@ -54,8 +54,8 @@ std::int64_t RawDecoder::LengthFrames() {
 }
 
 int RawDecoder::BitRate() {
-    return static_cast<int>(static_cast<std::int64_t>(layout_.packetBytes) * 8 * layout_.sampleRate /
-                            layout_.packetFrames);
+    return static_cast<int>(static_cast<std::int64_t>(layout_.packetBytes) * 8 *
+                            layout_.sampleRate / layout_.packetFrames);
 }
 
 int RawDecoder::ReadPacket(AVPacket* packet) {

@@ -14,7 +14,9 @@ extern "C" {
 
 RawEncoder::RawEncoder(const RawLayout& layout) : layout_(layout) {}
 
-RawEncoder::~RawEncoder() { Release(); }
+RawEncoder::~RawEncoder() {
+    Release();
+}
 
 bool RawEncoder::Pcm() const {
     return layout_.codecId == AV_CODEC_ID_PCM_S8 || layout_.codecId == AV_CODEC_ID_PCM_S16LE ||
@@ -83,8 +85,9 @@ void RawEncoder::Drain() {
 void RawEncoder::EncodeFrames(bool final) {
     const int ch = layout_.channels;
     const std::size_t frameBytes = static_cast<std::size_t>(2 * ch);
-    const std::size_t step = codec_->frame_size > 1 ? static_cast<std::size_t>(codec_->frame_size)
-                                                    : std::max<std::size_t>(pending_.size() / frameBytes, 1);
+    const std::size_t step = codec_->frame_size > 1
+                                 ? static_cast<std::size_t>(codec_->frame_size)
+                                 : std::max<std::size_t>(pending_.size() / frameBytes, 1);
     if (final && !pending_.empty() && pending_.size() < step * frameBytes)
         pending_.resize(step * frameBytes, 0); // pad the last codec frame with silence
     std::size_t used = 0;

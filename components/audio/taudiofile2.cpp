@@ -35,9 +35,9 @@ struct TAudioFile2::WriteChoice {
     std::variant<std::monostate, Mp3EncoderSettings, WavChoice, WmaChoice, OggEncoder::Settings,
                  RawFormat>
         format;
-    RawFormat raw;           // the last SetRawFormat, also for reading ".raw" files
-    Block partial;           // a trailing partial frame kept for the next WriteBlock
-    PcmFormat io;            // what WriteBlock takes or ReadBlock gives
+    RawFormat raw; // the last SetRawFormat, also for reading ".raw" files
+    Block partial; // a trailing partial frame kept for the next WriteBlock
+    PcmFormat io;  // what WriteBlock takes or ReadBlock gives
     std::string path;
 };
 
@@ -57,7 +57,9 @@ TAudioFile2::~TAudioFile2() {
 
 void TAudioFile2::SetStartupFlag(bool) {}
 
-bool TAudioFile2::IsOpen() const { return encoder_ != nullptr || decoder_ != nullptr; }
+bool TAudioFile2::IsOpen() const {
+    return encoder_ != nullptr || decoder_ != nullptr;
+}
 
 void TAudioFile2::CloseFile() {
     decoder_.reset();
@@ -73,7 +75,9 @@ void TAudioFile2::SetPcmFormat(int sampleRate, int channels, int bitsPerSample) 
     choice_->format = WavChoice{sampleRate, channels, bitsPerSample};
 }
 
-void TAudioFile2::SetWmaFormat(int preset) { choice_->format = WmaChoice{preset}; }
+void TAudioFile2::SetWmaFormat(int preset) {
+    choice_->format = WmaChoice{preset};
+}
 
 void TAudioFile2::SetRawFormat(int codec, int sampleRate, int channels, int bitsPerSample) {
     choice_->raw = RawFormat{codec, sampleRate, channels, bitsPerSample};
@@ -101,7 +105,9 @@ bool TAudioFile2::IsMp3FormatSupported(int sampleRate, int bitrate, int channelM
     return Mp3Encoder::IsSupported(sampleRate, bitrate, channelMode);
 }
 
-void TAudioFile2::SetMp3Encoder(const Mp3EncoderSettings& settings) { choice_->format = settings; }
+void TAudioFile2::SetMp3Encoder(const Mp3EncoderSettings& settings) {
+    choice_->format = settings;
+}
 
 void TAudioFile2::CreateForWrite(const QString& path, int) {
     CloseFile();
@@ -150,7 +156,8 @@ void TAudioFile2::CreateForWrite(const QString& path, int) {
 
 void TAudioFile2::WriteBlock(const Block& block) {
     if (!encoder_)
-        throw ComponentError(FileErrorText("write", choice_->path.empty() ? "(none)" : choice_->path,
+        throw ComponentError(FileErrorText("write",
+                                           choice_->path.empty() ? "(none)" : choice_->path,
                                            "no file is open for writing"));
     const std::size_t frameBytes = static_cast<std::size_t>(choice_->io.BytesPerFrame());
     Block& partial = choice_->partial;
@@ -174,9 +181,13 @@ void TAudioFile2::WriteBlock(const Block& block) {
     partial.insert(partial.end(), data + whole * frameBytes, data + size);
 }
 
-std::int32_t TAudioFile2::GetFormatHandle() const { return choice_->io.Handle(); }
+std::int32_t TAudioFile2::GetFormatHandle() const {
+    return choice_->io.Handle();
+}
 
-std::int32_t TAudioFile2::GetFormatParam() const { return choice_->io.Param(); }
+std::int32_t TAudioFile2::GetFormatParam() const {
+    return choice_->io.Param();
+}
 
 void TAudioFile2::OpenForRead(const QString& path, int, int) {
     CloseFile();
@@ -235,4 +246,6 @@ Block TAudioFile2::ReadBlock(int frames) {
     return decoder_->Read(frames);
 }
 
-void TAudioFile2::SetRf64ThresholdForTesting(std::uint64_t bytes) { rf64Threshold_ = bytes; }
+void TAudioFile2::SetRf64ThresholdForTesting(std::uint64_t bytes) {
+    rf64Threshold_ = bytes;
+}

@@ -15,7 +15,9 @@
 
 namespace {
 
-TagLib::String ToTagString(const QString& s) { return TagLib::String(s.toStdString(), TagLib::String::UTF8); }
+TagLib::String ToTagString(const QString& s) {
+    return TagLib::String(s.toStdString(), TagLib::String::UTF8);
+}
 
 void Fill(TagLib::Tag* tag, const QString& album, const QString& artist, const QString& comments,
           const QString& title, const QString& genre) {
@@ -73,7 +75,8 @@ void TAudioInformation2::WriteTags(const QString& path) {
     // TagLib accepts some files that hold no audio at all; a file is taken only if it finds
     // audio in it.
     auto hasAudio = [](const TagLib::File& f) {
-        return f.isValid() && f.audioProperties() != nullptr && f.audioProperties()->sampleRate() > 0;
+        return f.isValid() && f.audioProperties() != nullptr &&
+               f.audioProperties()->sampleRate() > 0;
     };
     bool saved = false;
     if (lower.endsWith(".mp3")) {
@@ -88,7 +91,8 @@ void TAudioInformation2::WriteTags(const QString& path) {
             fail("not a WAV file TagLib can read");
         Fill(f.InfoTag(), album_, artist_, comments_, title_, genre_);
         Fill(f.ID3v2Tag(), album_, artist_, comments_, title_, genre_);
-        saved = f.save(TagLib::RIFF::WAV::File::AllTags, TagLib::File::StripNone, TagLib::ID3v2::v4);
+        saved =
+            f.save(TagLib::RIFF::WAV::File::AllTags, TagLib::File::StripNone, TagLib::ID3v2::v4);
     } else if (lower.endsWith(".ogg")) {
         TagLib::Ogg::Vorbis::File f(name, true);
         if (!hasAudio(f))

@@ -27,7 +27,9 @@ void Put64(std::vector<std::uint8_t>& b, std::uint64_t v) {
     Put32(b, static_cast<std::uint32_t>(v));
     Put32(b, static_cast<std::uint32_t>(v >> 32));
 }
-void PutTag(std::vector<std::uint8_t>& b, const char* tag) { b.insert(b.end(), tag, tag + 4); }
+void PutTag(std::vector<std::uint8_t>& b, const char* tag) {
+    b.insert(b.end(), tag, tag + 4);
+}
 
 } // namespace
 

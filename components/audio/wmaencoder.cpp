@@ -19,7 +19,9 @@ WmaEncoder::WmaEncoder(int sampleRate, int channels, int bitrateKbps) : bitrate_
     input_.type = SampleType::S16;
 }
 
-WmaEncoder::~WmaEncoder() { Release(); }
+WmaEncoder::~WmaEncoder() {
+    Release();
+}
 
 void WmaEncoder::Release() {
     if (format_ != nullptr) {
@@ -115,7 +117,8 @@ void WmaEncoder::EncodeFrame(bool flush) {
         av_frame_unref(frame_);
     }
     if (rc < 0)
-        throw ComponentError(FileErrorText("write", sink_.Path(), "WMA encoder: " + AvErrorText(rc)));
+        throw ComponentError(
+            FileErrorText("write", sink_.Path(), "WMA encoder: " + AvErrorText(rc)));
     while ((rc = avcodec_receive_packet(codec_, packet_)) == 0) {
         packet_->stream_index = 0;
         av_packet_rescale_ts(packet_, codec_->time_base, format_->streams[0]->time_base);
@@ -124,7 +127,8 @@ void WmaEncoder::EncodeFrame(bool flush) {
         io_->Check(w, "writing a WMA packet");
     }
     if (rc != AVERROR(EAGAIN) && rc != AVERROR_EOF)
-        throw ComponentError(FileErrorText("write", sink_.Path(), "WMA encoder: " + AvErrorText(rc)));
+        throw ComponentError(
+            FileErrorText("write", sink_.Path(), "WMA encoder: " + AvErrorText(rc)));
 }
 
 void WmaEncoder::Write(const std::uint8_t* pcm, std::size_t frames) {

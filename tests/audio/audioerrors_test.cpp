@@ -1,15 +1,12 @@
 // Failures: every one raises ComponentError with a message naming the file and the cause, and
 // none leaves a crash or a half-made file behind.
 #include "audiotestutil.h"
-
 #include "componenterror.h"
 #include "taudiofile2.h"
 
 #include <QFile>
-
-#include <gtest/gtest.h>
-
 #include <fstream>
+#include <gtest/gtest.h>
 #include <random>
 
 namespace {
@@ -51,17 +48,23 @@ TEST(AudioErrors, WmaLosslessAndUnknownRawCodecsAreRefusedBeforeAnyFileExists) {
     for (int codec : {0, 7, -1}) {
         const std::string raw = TempDir() + "/bad" + std::to_string(codec) + ".raw";
         f.SetRawFormat(codec, 44100, 2, 16);
-        const std::string msg = MessageOf([&] { f.CreateForWrite(QString::fromStdString(raw), 0); });
-        EXPECT_NE(msg.find("Cannot create '" + raw + "': RAW codec " + std::to_string(codec) + " is unknown"),
+        const std::string msg =
+            MessageOf([&] { f.CreateForWrite(QString::fromStdString(raw), 0); });
+        EXPECT_NE(msg.find("Cannot create '" + raw + "': RAW codec " + std::to_string(codec) +
+                           " is unknown"),
                   std::string::npos)
             << msg;
         EXPECT_FALSE(QFile::exists(QString::fromStdString(raw)));
     }
     f.SetRawFormat(1, 44100, 2, 12);
-    EXPECT_NE(MessageOf([&] { f.CreateForWrite(QString::fromStdString(TempDir() + "/b.raw"), 0); }).find("12 bits"),
+    EXPECT_NE(MessageOf([&] {
+                  f.CreateForWrite(QString::fromStdString(TempDir() + "/b.raw"), 0);
+              }).find("12 bits"),
               std::string::npos);
     f.SetPcmFormat(44100, 2, 24);
-    EXPECT_NE(MessageOf([&] { f.CreateForWrite(QString::fromStdString(TempDir() + "/b.wav"), 0); }).find("24 bits"),
+    EXPECT_NE(MessageOf([&] {
+                  f.CreateForWrite(QString::fromStdString(TempDir() + "/b.wav"), 0);
+              }).find("24 bits"),
               std::string::npos);
 }
 

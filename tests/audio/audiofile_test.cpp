@@ -1,13 +1,11 @@
 // Round trips through the writer and two readers (ours and the ffmpeg tool), exact seeking, the
 // RF64 switch and the format checks.
 #include "audiotestutil.h"
-
 #include "taudiofile2.h"
-
-#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -56,7 +54,9 @@ TEST_P(RoundTrip, WritesReadsAndSeeks) {
         int worst = 0;
         for (std::size_t i = 0; i < b.size() / 2; ++i) {
             const auto s = static_cast<std::int16_t>(b[2 * i] | (b[2 * i + 1] << 8));
-            worst = std::max(worst, std::abs(s - ours.samples[static_cast<std::size_t>(target * fc.channels) + i]));
+            worst = std::max(
+                worst,
+                std::abs(s - ours.samples[static_cast<std::size_t>(target * fc.channels) + i]));
         }
         // One frame of shift changes a 1 kHz tone by far more than this.
         EXPECT_LE(worst, fc.lossless ? 0 : 64) << "seek to " << target;
@@ -134,10 +134,12 @@ TEST(AudioFile, Mp3CheckFollowsTheMpegVersions) {
         bool ok;
     };
     const Row rows[] = {
-        {44100, 128, 2, true}, {48000, 320, 1, true},  {32000, 32, 2, true},   {48000, 8, 2, false},
-        {44100, 24, 2, false}, {44100, 384, 2, false}, {22050, 8, 1, true},    {24000, 160, 2, true},
-        {16000, 192, 2, false}, {8000, 64, 1, true},   {11025, 80, 1, false},  {12000, 8, 2, true},
-        {6000, 8, 1, false},   {6000, 128, 2, false},  {44100, 128, 0, false}, {44100, 128, 3, false},
+        {44100, 128, 2, true},  {48000, 320, 1, true}, {32000, 32, 2, true},
+        {48000, 8, 2, false},   {44100, 24, 2, false}, {44100, 384, 2, false},
+        {22050, 8, 1, true},    {24000, 160, 2, true}, {16000, 192, 2, false},
+        {8000, 64, 1, true},    {11025, 80, 1, false}, {12000, 8, 2, true},
+        {6000, 8, 1, false},    {6000, 128, 2, false}, {44100, 128, 0, false},
+        {44100, 128, 3, false},
     };
     for (const Row& r : rows)
         EXPECT_EQ(f.IsMp3FormatSupported(r.rate, r.kbps, r.mode), r.ok)
@@ -161,9 +163,9 @@ TEST(AudioFile, OggCheckIsLibvorbisAnswer) {
 TEST(AudioFile, EveryWmaPresetWritesWhatItsTextSays) {
     const struct {
         int preset, rate, channels;
-    } rows[] = {{1, 48000, 2}, {6, 44100, 2}, {16, 44100, 1}, {18, 44100, 1}, {22, 32000, 1},
-                {25, 22050, 2}, {31, 16000, 1}, {33, 11025, 1}, {35, 8000, 2}, {38, 8000, 1},
-                {39, 48000, 2}, {46, 44100, 2}};
+    } rows[] = {{1, 48000, 2},  {6, 44100, 2},  {16, 44100, 1}, {18, 44100, 1},
+                {22, 32000, 1}, {25, 22050, 2}, {31, 16000, 1}, {33, 11025, 1},
+                {35, 8000, 2},  {38, 8000, 1},  {39, 48000, 2}, {46, 44100, 2}};
     for (const auto& r : rows) {
         const std::string path = TempDir() + "/preset" + std::to_string(r.preset) + ".wma";
         TAudioFile2 f;

@@ -1,12 +1,10 @@
 // A recording killed mid-way (SIGKILL after N blocks) leaves a file that decodes to at least
 // N - 1 blocks, in every format.
 #include "audiotestutil.h"
-
 #include "taudiofile2.h"
 
-#include <gtest/gtest.h>
-
 #include <csignal>
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -36,7 +34,8 @@ TEST(AudioKill, KilledRecordingDecodesUpToTheLastBlock) {
         EXPECT_GE(ReadAll(r).Frames(), need) << fc.name << " with our reader";
         EXPECT_GE(r.GetLengthSamples(), need) << fc.name;
         if (fc.ffmpegInput != "-") {
-            EXPECT_GE(DecodeWithFfmpeg(path, fc.ffmpegInput).Frames(), need) << fc.name << " with ffmpeg";
+            EXPECT_GE(DecodeWithFfmpeg(path, fc.ffmpegInput).Frames(), need)
+                << fc.name << " with ffmpeg";
         }
     }
 }

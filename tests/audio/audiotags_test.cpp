@@ -1,19 +1,16 @@
 // Tags written by the tag component, read back with TagLib; RAW files stay untouched.
 #include "audiotestutil.h"
-
 #include "componenterror.h"
 #include "taudiofile2.h"
 #include "taudioinformation2.h"
 
+#include <fstream>
+#include <gtest/gtest.h>
 #include <taglib/fileref.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
 #include <taglib/tag.h>
 #include <taglib/wavfile.h>
-
-#include <gtest/gtest.h>
-
-#include <fstream>
 
 namespace {
 

@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QStandardPaths>
-
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -26,24 +25,32 @@ std::string Run(const std::string& cmd) {
 }
 
 FormatCase Mp3(const std::string& name, Mp3EncoderSettings s) {
-    return {name, ".mp3", [s](TAudioFile2& f) { f.SetMp3Encoder(s); }, s.sampleRate,
-            s.channelMode, ""};
+    return {name,         ".mp3",        [s](TAudioFile2& f) { f.SetMp3Encoder(s); },
+            s.sampleRate, s.channelMode, ""};
 }
 FormatCase Wav(int rate, int ch, int bits, double tone) {
-    FormatCase c{"wav_" + std::to_string(bits) + "bit_" + std::to_string(rate), ".wav",
-                 [=](TAudioFile2& f) { f.SetPcmFormat(rate, ch, bits); }, rate, ch, ""};
+    FormatCase c{"wav_" + std::to_string(bits) + "bit_" + std::to_string(rate),
+                 ".wav",
+                 [=](TAudioFile2& f) { f.SetPcmFormat(rate, ch, bits); },
+                 rate,
+                 ch,
+                 ""};
     c.minTone = tone;
     c.lossless = bits >= 8;
     return c;
 }
 FormatCase Wma(int preset, int rate, int ch) {
-    return {"wma_preset" + std::to_string(preset), ".wma", [=](TAudioFile2& f) { f.SetWmaFormat(preset); },
-            rate, ch, ""};
+    return {"wma_preset" + std::to_string(preset),
+            ".wma",
+            [=](TAudioFile2& f) { f.SetWmaFormat(preset); },
+            rate,
+            ch,
+            ""};
 }
-FormatCase Raw(const std::string& name, int codec, int rate, int ch, int bits, int outRate, int outCh,
-               std::string ff, double tone = 0.5) {
-    FormatCase c{name, ".raw", [=](TAudioFile2& f) { f.SetRawFormat(codec, rate, ch, bits); }, outRate,
-                 outCh, std::move(ff)};
+FormatCase Raw(const std::string& name, int codec, int rate, int ch, int bits, int outRate,
+               int outCh, std::string ff, double tone = 0.5) {
+    FormatCase c{name,    ".raw", [=](TAudioFile2& f) { f.SetRawFormat(codec, rate, ch, bits); },
+                 outRate, outCh,  std::move(ff)};
     c.minTone = tone;
     c.lossless = codec == 1 && bits >= 8;
     return c;
@@ -77,8 +84,10 @@ std::vector<FormatCase> AllFormatCases() {
         Wma(1, 48000, 2),
         Wma(10, 44100, 2),
         Wma(36, 8000, 1),
-        {"ogg_managed", ".OGG", [](TAudioFile2& f) { f.SetOggFormat(44100, 2, 128, 128, 192, -1); }, 44100, 2, ""},
-        {"ogg_quality", ".OGG", [](TAudioFile2& f) { f.SetOggFormat(22050, 1, 64, 64, 64, 300); }, 22050, 1, ""},
+        {"ogg_managed", ".OGG", [](TAudioFile2& f) { f.SetOggFormat(44100, 2, 128, 128, 192, -1); },
+         44100, 2, ""},
+        {"ogg_quality", ".OGG", [](TAudioFile2& f) { f.SetOggFormat(22050, 1, 64, 64, 64, 300); },
+         22050, 1, ""},
         Raw("raw_pcm16", 1, 44100, 2, 16, 44100, 2, "-f s16le -ar 44100 -ac 2"),
         Raw("raw_pcm8", 1, 11025, 1, 8, 11025, 1, "-f s8 -ar 11025 -ac 1"),
         Raw("raw_pcm3", 1, 16000, 2, 3, 16000, 2, "-f s8 -ar 16000 -ac 2", 0.2),
@@ -93,7 +102,9 @@ std::vector<FormatCase> AllFormatCases() {
     return cases;
 }
 
-double ToneHz(int rate) { return rate >= 4000 ? 1000.0 : rate / 8.0; }
+double ToneHz(int rate) {
+    return rate >= 4000 ? 1000.0 : rate / 8.0;
+}
 
 Block Sine(const PcmFormat& f, std::int64_t start, std::int64_t frames, double hz) {
     Block b(static_cast<std::size_t>(frames * f.BytesPerFrame()));
@@ -139,8 +150,8 @@ std::int64_t WriteTone(TAudioFile2& file, const std::string& path, double second
     const std::int64_t total = static_cast<std::int64_t>(seconds * f->rate);
     // The whole signal as bytes, then cut into blocks of the requested byte size.
     const Block all = Sine(*f, 0, total, ToneHz(f->rate));
-    const std::size_t blockBytes =
-        static_cast<std::size_t>(static_cast<std::int64_t>(f->rate) * blockMs / 1000 * f->BytesPerFrame() + extraBytes);
+    const std::size_t blockBytes = static_cast<std::size_t>(
+        static_cast<std::int64_t>(f->rate) * blockMs / 1000 * f->BytesPerFrame() + extraBytes);
     int blocks = 0;
     for (std::size_t at = 0; at < all.size(); at += blockBytes) {
         if (maxBlocks >= 0 && blocks == maxBlocks)
@@ -169,10 +180,14 @@ Decoded ReadAll(TAudioFile2& file) {
 
 Decoded DecodeWithFfmpeg(const std::string& path, const std::string& in) {
     Decoded d;
-    std::istringstream info(Run("ffprobe -v error " + in + " -select_streams a:0 -show_entries stream=sample_rate,channels -of csv=p=0 '" + path + "'"));
+    std::istringstream info(
+        Run("ffprobe -v error " + in +
+            " -select_streams a:0 -show_entries stream=sample_rate,channels -of csv=p=0 '" + path +
+            "'"));
     char comma;
     info >> d.rate >> comma >> d.channels;
-    const std::string pcm = Run("ffmpeg -v error " + in + " -i '" + path + "' -f s16le -acodec pcm_s16le - 2>/dev/null");
+    const std::string pcm = Run("ffmpeg -v error " + in + " -i '" + path +
+                                "' -f s16le -acodec pcm_s16le - 2>/dev/null");
     d.samples.resize(pcm.size() / 2);
     for (std::size_t i = 0; i < d.samples.size(); ++i)
         d.samples[i] = static_cast<std::int16_t>(static_cast<std::uint8_t>(pcm[2 * i]) |

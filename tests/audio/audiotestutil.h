@@ -16,14 +16,17 @@ struct FormatCase {
     std::function<void(TAudioFile2&)> configure;
     int rate;     // of the resulting file
     int channels; // of the resulting file
-    std::string ffmpegInput; // input options ffmpeg needs for a headerless file; "-" when it cannot read it
-    double minTone = 0.5;    // share of the signal's energy expected at the test tone
+    std::string
+        ffmpegInput; // input options ffmpeg needs for a headerless file; "-" when it cannot read it
+    double minTone = 0.5; // share of the signal's energy expected at the test tone
     bool lossless = false;
 };
 
 std::vector<FormatCase> AllFormatCases();
 // Test names instead of byte dumps in failure reports.
-inline void PrintTo(const FormatCase& c, std::ostream* os) { *os << c.name; }
+inline void PrintTo(const FormatCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 // A sine in format `f`, `frames` frames from `start`, at half of full scale.
 Block Sine(const PcmFormat& f, std::int64_t start, std::int64_t frames, double hz);
@@ -31,14 +34,16 @@ double ToneHz(int rate);
 
 // Writes `seconds` of the test tone through WriteBlock in blocks of `blockMs` (plus `extraBytes`
 // so blocks split frames). Returns the frames written.
-std::int64_t WriteTone(TAudioFile2& file, const std::string& path, double seconds, int blockMs = 300,
-                       int extraBytes = 0, int maxBlocks = -1);
+std::int64_t WriteTone(TAudioFile2& file, const std::string& path, double seconds,
+                       int blockMs = 300, int extraBytes = 0, int maxBlocks = -1);
 
 struct Decoded {
     int rate = 0;
     int channels = 0;
     std::vector<std::int16_t> samples; // interleaved
-    std::int64_t Frames() const { return channels ? static_cast<std::int64_t>(samples.size()) / channels : 0; }
+    std::int64_t Frames() const {
+        return channels ? static_cast<std::int64_t>(samples.size()) / channels : 0;
+    }
 };
 
 // Everything our reader gives from the current position.

@@ -15,8 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     static const char* const kExt[] = {".mp3", ".wav", ".wma", ".OGG", ".raw"};
     const int pick = data[0];
-    const std::string path =
-        "/tmp/fuzz_audio_" + std::to_string(::getpid()) + kExt[pick % 5];
+    const std::string path = "/tmp/fuzz_audio_" + std::to_string(::getpid()) + kExt[pick % 5];
     if (std::FILE* f = std::fopen(path.c_str(), "wb")) {
         std::fwrite(data + 1, 1, size - 1, f);
         std::fclose(f);
@@ -43,7 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const Block b = file.ReadBlock(4100);
             if (b.empty())
                 break;
-            if (b.size() > 4100u * 2 * static_cast<unsigned>(channels) || b.size() % (2 * channels) != 0)
+            if (b.size() > 4100u * 2 * static_cast<unsigned>(channels) ||
+                b.size() % (2 * channels) != 0)
                 __builtin_trap();
         }
     } catch (const ComponentError&) {
