@@ -1,5 +1,6 @@
 // Program entry: creates the application, the five windows in their order, and wires them.
 #include "audiobackend.h"
+#include "logindinhibitor.h"
 #include "qtprompts.h"
 #include "settingslocation.h"
 #include "tarnoapplication.h"
@@ -8,7 +9,6 @@
 #include "tfm_list.h"
 #include "tfm_main.h"
 #include "tfm_set.h"
-#include "logindinhibitor.h"
 #include "tinifile.h"
 
 #include <QProcessEnvironment>
@@ -40,9 +40,8 @@ int main(int argc, char** argv) {
                    fm_main.AudioRecord1, fm_dir, main.defaultOutputDir, &fm_main);
     Tfm_id3 fm_id3(store, fm_main.State(), &fm_main);
     fm_main.AttachWindows(&fm_list, &fm_set, &fm_id3, &fm_dir);
-    app.SetExceptionHandler([&fm_main](const std::exception& e) {
-        fm_main.ApplicationEvents1Exception(e);
-    });
+    app.SetExceptionHandler(
+        [&fm_main](const std::exception& e) { fm_main.ApplicationEvents1Exception(e); });
     fm_main.show();
     return app.exec();
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <cstdint>
 
 // The application-wide state shared by recording, playback and the main window. It lives in the
@@ -12,9 +11,9 @@ struct AppState {
     bool stopping = false;      // the stop sequence of a recording is running
     QString out_file_name;      // the current or last recording's full path
 
-    bool playing = false;       // playback in progress, also while paused
+    bool playing = false; // playback in progress, also while paused
     bool play_paused = false;
-    int play_index = 0;         // list index of the entry last started by play
+    int play_index = 0; // list index of the entry last started by play
 
     std::int64_t sample_base = 0; // frames before the latest start, resume or seek
     std::int64_t sample_pos = 0;  // sample_base + the component's count since its start

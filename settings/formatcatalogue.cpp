@@ -13,7 +13,7 @@ template <std::size_t N> int At(const std::array<int, N>& table, int index, int 
 
 constexpr std::array<int, kSampleRateCount> kSampleRates{6000,  8000,  11025, 12000, 16000,
                                                          22050, 24000, 32000, 44100, 48000};
-constexpr std::array<int, kBitRateCount> kBitRates{8,   16,  24,  32,  40,  48,  56,  64, 80,
+constexpr std::array<int, kBitRateCount> kBitRates{8,  16,  24,  32,  40,  48,  56,  64, 80,
                                                    96, 112, 128, 160, 192, 224, 256, 320};
 constexpr std::array<int, kWavBitsCount> kWavBits{2, 3, 4, 5, 8, 16, 32};
 constexpr std::array<int, kRawBitsCount> kRawBits{2, 3, 4, 5, 8, 16, 24, 32};
@@ -80,7 +80,7 @@ int RawBits(int index) {
 }
 
 const QStringList& RawBitsEntries() {
-    static const QStringList list{"2 BPS", "3 BPS", "4 BPS ", "5 BPS",
+    static const QStringList list{"2 BPS", "3 BPS",  "4 BPS ", "5 BPS",
                                   "8 BPS", "16 BPS", "24 BPS", "32 BPS"};
     return list;
 }

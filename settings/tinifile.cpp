@@ -47,8 +47,8 @@ bool SplitKeyLine(const QString& line, QString& key, QString& value) {
 
 QString UnquoteValue(const QString& v) {
     // The profile functions drop one pair of matching quotes around a value.
-    if (v.size() >= 2 && ((v.front() == u'"' && v.back() == u'"') ||
-                          (v.front() == u'\'' && v.back() == u'\'')))
+    if (v.size() >= 2 &&
+        ((v.front() == u'"' && v.back() == u'"') || (v.front() == u'\'' && v.back() == u'\'')))
         return v.mid(1, v.size() - 2);
     return v;
 }
@@ -67,7 +67,6 @@ QString StripTimeZone(QString format) {
     }
     return out.trimmed();
 }
-
 
 } // namespace
 
@@ -234,8 +233,7 @@ bool ParseInteger(const QString& text, int& out) {
 
 TIniFile::TIniFile(QString path, QLocale locale) : path_(std::move(path)), locale_(locale) {}
 
-QString TIniFile::ReadString(const QString& section, const QString& key,
-                             const QString& def) const {
+QString TIniFile::ReadString(const QString& section, const QString& key, const QString& def) const {
     const QString value = ini::Lookup(ReadWholeFile(path_), section, key);
     if (value.isNull())
         return def.left(kMaxValueChars);

@@ -3,7 +3,6 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QString>
-
 #include <stdexcept>
 
 // A write the file system refused. The message is the one the user sees:

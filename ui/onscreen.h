@@ -2,7 +2,6 @@
 
 #include <QPoint>
 #include <QRect>
-
 #include <algorithm>
 
 // The top-left corner nearest `wanted` at which a window of `size` lies wholly inside
@@ -10,9 +9,9 @@
 inline QPoint KeepOnScreen(QPoint wanted, QSize size, const QRect& available) {
     if (!available.isValid())
         return wanted;
-    const int x = std::max(available.left(),
-                           std::min(wanted.x(), available.right() + 1 - size.width()));
-    const int y = std::max(available.top(),
-                           std::min(wanted.y(), available.bottom() + 1 - size.height()));
+    const int x =
+        std::max(available.left(), std::min(wanted.x(), available.right() + 1 - size.width()));
+    const int y =
+        std::max(available.top(), std::min(wanted.y(), available.bottom() + 1 - size.height()));
     return {x, y};
 }

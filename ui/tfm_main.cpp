@@ -19,14 +19,13 @@
 #include <QSlider>
 #include <QTimer>
 #include <QUrl>
-
 #include <cstdio>
 
 namespace {
 
 // The elements start-up looks up, in this order. "s_left", "s_right", "showp" and "s_size" are
 // looked up too but nothing uses them.
-const char* const kLookedUp[] = {"s_time", "play_bar", "s_left",     "s_right", "showp",
+const char* const kLookedUp[] = {"s_time", "play_bar",  "s_left",     "s_right", "showp",
                                  "s_size", "s_sizeson", "s_filename", "s_mono",  "pb1",
                                  "pb2",    "spb1",      "spb2",       "spb"};
 
@@ -64,8 +63,8 @@ void Tfm_main::AttachWindows(Tfm_list* list, Tfm_set* set, Tfm_id3* id3, Tfm_dir
     fm_id3 = id3;
     fm_dir = dir;
     recorder_ = std::make_unique<RecordingControl>(RecordingParts{
-        state_, *env_.store, *env_.prompts, *this, *fm_set, *fm_list, AudioRecord1,
-        AudioFileWrite, AudioFile2LameEnc, AudioInformation21, env_.defaultOutputDir});
+        state_, *env_.store, *env_.prompts, *this, *fm_set, *fm_list, AudioRecord1, AudioFileWrite,
+        AudioFile2LameEnc, AudioInformation21, env_.defaultOutputDir});
     if (env_.inhibitor != nullptr)
         recorder_->SetSleepInhibitor(*env_.inhibitor);
     player_ = std::make_unique<Player>(state_, *this, *fm_list, *env_.prompts, AudioFilepaly,

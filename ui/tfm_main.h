@@ -11,7 +11,6 @@
 #include "tskin.h"
 
 #include <QWidget>
-
 #include <exception>
 #include <map>
 #include <memory>

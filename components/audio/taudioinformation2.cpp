@@ -3,6 +3,8 @@
 #include "componenterror.h"
 #include "filesink.h"
 
+#include <cstring>
+#include <fstream>
 #include <taglib/apefile.h>
 #include <taglib/asffile.h>
 #include <taglib/fileref.h>
@@ -63,6 +65,35 @@ QString TAudioInformation2::Get(const QString& property) const {
     throw ComponentError("The tag component has no property '" + property.toStdString() + "'.");
 }
 
+namespace {
+
+// A RIFF WAVE file with a format chunk and a data chunk of size zero.
+bool IsWavWithEmptyData(const char* path) {
+    std::ifstream in(path, std::ios::binary);
+    char head[12];
+    if (!in.read(head, 12) || std::memcmp(head, "RIFF", 4) != 0 ||
+        std::memcmp(head + 8, "WAVE", 4) != 0)
+        return false;
+    bool format = false;
+    for (int i = 0; i < 64; ++i) {
+        char chunk[8];
+        if (!in.read(chunk, 8))
+            return false;
+        const std::uint32_t size =
+            static_cast<std::uint8_t>(chunk[4]) | static_cast<std::uint8_t>(chunk[5]) << 8 |
+            static_cast<std::uint8_t>(chunk[6]) << 16 |
+            static_cast<std::uint32_t>(static_cast<std::uint8_t>(chunk[7])) << 24;
+        if (std::memcmp(chunk, "fmt ", 4) == 0)
+            format = size >= 16;
+        if (std::memcmp(chunk, "data", 4) == 0)
+            return format && size == 0;
+        in.seekg(size + (size & 1), std::ios::cur);
+    }
+    return false;
+}
+
+} // namespace
+
 void TAudioInformation2::WriteTags(const QString& path) {
     const std::string p = path.toStdString();
     const QString lower = path.toLower();
@@ -87,8 +118,14 @@ void TAudioInformation2::WriteTags(const QString& path) {
         saved = f.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripNone, TagLib::ID3v2::v4);
     } else if (lower.endsWith(".wav")) {
         TagLib::RIFF::WAV::File f(name, true);
-        if (!hasAudio(f))
+        if (!hasAudio(f)) {
+            // A recording stopped before its first block: nothing to tag, and tag chunks behind
+            // an empty data chunk would be played as sound by readers that take a data size of
+            // zero to mean "up to the end of the file".
+            if (IsWavWithEmptyData(local.constData()))
+                return;
             fail("not a WAV file TagLib can read");
+        }
         Fill(f.InfoTag(), album_, artist_, comments_, title_, genre_);
         Fill(f.ID3v2Tag(), album_, artist_, comments_, title_, genre_);
         saved =

@@ -6,7 +6,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QThread>
-
 #include <atomic>
 #include <functional>
 #include <memory>

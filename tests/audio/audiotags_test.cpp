@@ -90,4 +90,27 @@ TEST(AudioTags, RawFilesStayByteForByteAndBadFilesRaise) {
     EXPECT_EQ(t.Get("infoGenreS"), "Speech");
 }
 
+TEST(AudioTags, AWavRecordingStoppedBeforeItsFirstBlockIsLeftAsItIs) {
+    // Tags behind an empty data chunk would be read as sound by FFmpeg, so such a file keeps
+    // its header alone, and stopping that early is no error.
+    const std::string path = TempDir() + "/empty.wav";
+    TAudioFile2 w;
+    w.SetPcmFormat(44100, 2, 16);
+    w.CreateForWrite(QString::fromStdString(path), 0);
+    w.CloseFile();
+    const std::string before = Slurp(path);
+    TAudioInformation2 t = Tags();
+    ASSERT_NO_THROW(t.WriteTags(QString::fromStdString(path)));
+    EXPECT_EQ(Slurp(path), before);
+    EXPECT_EQ(DecodeWithFfmpeg(path).Frames(), 0);
+    TAudioFile2 r;
+    r.OpenForRead(QString::fromStdString(path), 0, 1);
+    EXPECT_EQ(r.GetLengthSamples(), 0);
+    EXPECT_EQ(r.GetSampleRate(), 44100);
+
+    const std::string notWav = TempDir() + "/text.wav";
+    std::ofstream(notWav) << "RIFF but not really";
+    EXPECT_THROW(t.WriteTags(QString::fromStdString(notWav)), ComponentError);
+}
+
 } // namespace

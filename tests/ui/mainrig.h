@@ -16,7 +16,6 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-
 #include <memory>
 
 class RecordedPrompts : public Prompts {
@@ -76,9 +75,9 @@ struct MainRig {
         fm_dir = std::make_unique<Tfm_dir>(s);
         fm_list = std::make_unique<Tfm_list>(s, *store, prompts, *fm_main, fm_main->AudioFilepaly,
                                              fm_main->Skin1, *fm_main, fm_main.get());
-        fm_set = std::make_unique<Tfm_set>(*store, s, prompts, fm_main->Skin1,
-                                           fm_main->AudioFileWrite, fm_main->AudioRecord1, *fm_dir,
-                                           outputDir(), fm_main.get());
+        fm_set =
+            std::make_unique<Tfm_set>(*store, s, prompts, fm_main->Skin1, fm_main->AudioFileWrite,
+                                      fm_main->AudioRecord1, *fm_dir, outputDir(), fm_main.get());
         fm_id3 = std::make_unique<Tfm_id3>(*store, s, fm_main.get());
         fm_main->AttachWindows(fm_list.get(), fm_set.get(), fm_id3.get(), fm_dir.get());
         fm_main->show();

@@ -1,8 +1,7 @@
 #include "skindispatch.h"
 
-#include <gtest/gtest.h>
-
 #include <QStringList>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -91,8 +90,8 @@ TEST(SkinDispatch, EveryElementInEveryState) {
         {"spb2", {"Mute"}, {"Mute"}, {"Mute"}},
     };
     for (const Row& row : rows) {
-        for (Mode mode : {Mode::Idle, Mode::Recording, Mode::RecordPaused, Mode::Playing,
-                          Mode::PlayPaused}) {
+        for (Mode mode :
+             {Mode::Idle, Mode::Recording, Mode::RecordPaused, Mode::Playing, Mode::PlayPaused}) {
             AppState s = StateFor(mode);
             RecordingActions actions(s);
             EXPECT_TRUE(DispatchClick(row.element, s, actions));
@@ -113,15 +112,14 @@ TEST(SkinDispatch, WindowsToggleByTheirShownFlags) {
     RecordingActions actions(s);
     for (const char* e : {"list", "relist", "set", "tag"})
         DispatchClick(e, s, actions);
-    EXPECT_EQ(actions.calls,
-              (QStringList{"CloseList", "CloseList", "CloseSettings", "CloseTags"}));
+    EXPECT_EQ(actions.calls, (QStringList{"CloseList", "CloseList", "CloseSettings", "CloseTags"}));
 }
 
 TEST(SkinDispatch, NamesMatchInFullAndWithCase) {
     AppState s;
     RecordingActions actions(s);
-    for (const char* e : {"Recorder", "RECORDER", "record", "recorder ", "play2", "", "min",
-                          "close", "s_time"})
+    for (const char* e :
+         {"Recorder", "RECORDER", "record", "recorder ", "play2", "", "min", "close", "s_time"})
         EXPECT_FALSE(DispatchClick(e, s, actions)) << e;
     EXPECT_TRUE(actions.calls.isEmpty());
 }

@@ -1,14 +1,11 @@
-#include "mainrig.h"
-
 #include "componenterror.h"
+#include "mainrig.h"
 #include "tampbar2.h"
-
-#include <gtest/gtest.h>
 
 #include <QComboBox>
 #include <QImage>
 #include <QSlider>
-
+#include <gtest/gtest.h>
 #include <set>
 
 namespace {
@@ -85,8 +82,8 @@ TEST(MainStartup, IdleDisplayAfterStartup) {
     EXPECT_TRUE(rig.prompts.shown.isEmpty()) << rig.prompts.shown.join("|").toStdString();
     SkinForm* form = m.Skin1.GetSkinForm(&m);
     ASSERT_NE(form, nullptr);
-    for (const char* name : {"s_time", "s_sizeson", "s_filename", "s_mono", "pb1", "pb2",
-                             "play_bar"}) {
+    for (const char* name :
+         {"s_time", "s_sizeson", "s_filename", "s_mono", "pb1", "pb2", "play_bar"}) {
         ASSERT_NE(form->FindObject(name), nullptr) << name;
         EXPECT_FALSE(form->FindObject(name)->IsVisible()) << name;
     }
