@@ -175,10 +175,12 @@ std::int64_t ContainerDecoder::ScanLength() {
 
 int ContainerDecoder::BitRate() {
     const AVCodecParameters* par = format_->streams[stream_]->codecpar;
-    if (format_->bit_rate > 0)
-        return static_cast<int>(std::min<std::int64_t>(format_->bit_rate, INT32_MAX));
+    // The stream's own rate first: a 128 kbit/s MP3 is 128 kbit/s, whatever its tags and info
+    // frame add to the file; the container's average only where the stream has none.
     if (par->bit_rate > 0)
         return static_cast<int>(std::min<std::int64_t>(par->bit_rate, INT32_MAX));
+    if (format_->bit_rate > 0)
+        return static_cast<int>(std::min<std::int64_t>(format_->bit_rate, INT32_MAX));
     const std::int64_t frames = LengthFrames();
     const std::int64_t size = format_->pb != nullptr ? avio_size(format_->pb) : 0;
     if (frames > 0 && size > 0)

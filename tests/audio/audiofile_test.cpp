@@ -2,6 +2,7 @@
 // RF64 switch and the format checks.
 #include "audiotestutil.h"
 #include "taudiofile2.h"
+#include "taudioinformation2.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -189,3 +190,32 @@ TEST(AudioFile, EveryWmaPresetWritesWhatItsTextSays) {
 }
 
 } // namespace
+
+TEST(AudioFileReader, BitRateIsTheStreamsOwnNotTheFileAverage) {
+    // The player shows GetBitRate / 1000: a tagged 128 kbit/s MP3 must show 128K.
+    const std::string mp3 = TempDir() + "/rate.mp3";
+    TAudioFile2LameEnc enc;
+    enc.SetSampleRate(44100);
+    enc.SetBitrate(128);
+    enc.SetChannelMode(2);
+    TAudioFile2 w;
+    w.SetMp3Encoder(enc.DefaultInterface());
+    WriteTone(w, mp3, 2.0);
+    w.CloseFile();
+    TAudioInformation2 tags;
+    tags.Put("infoComments", QString(3000, u'x'));
+    tags.WriteTags(QString::fromStdString(mp3));
+    TAudioFile2 r;
+    r.OpenForRead(QString::fromStdString(mp3), 0, 1);
+    EXPECT_EQ(r.GetBitRate() / 1000, 128);
+
+    const std::string wav = TempDir() + "/rate.wav";
+    TAudioFile2 ww;
+    ww.SetPcmFormat(44100, 2, 16);
+    WriteTone(ww, wav, 1.0);
+    ww.CloseFile();
+    tags.WriteTags(QString::fromStdString(wav));
+    TAudioFile2 rw;
+    rw.OpenForRead(QString::fromStdString(wav), 0, 1);
+    EXPECT_EQ(rw.GetBitRate(), 44100 * 2 * 16);
+}
