@@ -12,7 +12,9 @@
 #include "tfm_set.h"
 #include "tinifile.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QSignalBlocker>
@@ -103,6 +105,22 @@ void Tfm_main::moveEvent(QMoveEvent* event) {
     // so the list window follows here as well.
     if (fm_list != nullptr)
         fm_list->PlaceBelow(*this);
+}
+
+void Tfm_main::closeEvent(QCloseEvent* event) {
+    // Closing the main window ends the program. An open recording is finished as a stop would
+    // finish it, so the audio still on its way is written and the file closed and tagged;
+    // nothing is asked, as closing is the user's choice.
+    try {
+        if (state_.recording && recorder_)
+            StopRecording();
+        if (state_.playing && player_)
+            StopPlaying();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "tarno-recorder: %s\n", e.what());
+    }
+    QWidget::closeEvent(event);
+    QCoreApplication::quit();
 }
 
 void Tfm_main::FormShow() {

@@ -237,3 +237,19 @@ TEST(MainSkin, TheIdleWindowRendersItsFaceAndTheTimeAppearsWhileRecording) {
     EXPECT_GT(changed, 50);
     m.StopRecording();
 }
+
+TEST(MainWindow, ClosingWhileRecordingFinishesTheFileAsAStopWould) {
+    MainRig rig;
+    rig.Start();
+    Tfm_main& m = *rig.fm_main;
+    m.StartRecording();
+    ASSERT_TRUE(rig.state().recording);
+    rig.backend->Advance(700);
+    const QString path = rig.state().out_file_name;
+    m.close();
+    EXPECT_FALSE(rig.state().recording);
+    EXPECT_EQ(rig.fm_list->Count(), 1) << "stopped, listed and tagged like any stop";
+    TAudioFile2 reader;
+    reader.OpenForRead(path, 0, 1);
+    EXPECT_GE(reader.GetDurationMs(), 600) << "the audio captured before the close is in the file";
+}
