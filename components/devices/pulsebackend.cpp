@@ -18,6 +18,16 @@
 
 namespace {
 
+// Why a stream stopped, in words a user can act on: PulseAudio's own text for a vanished server
+// is "Bad state" or "Connection terminated".
+std::string StreamFailureCause(pa_stream* s) {
+    pa_context* c = pa_stream_get_context(s);
+    const pa_context_state_t state = c != nullptr ? pa_context_get_state(c) : PA_CONTEXT_FAILED;
+    if (state != PA_CONTEXT_READY)
+        return "the sound server went away (is PulseAudio or PipeWire still running?)";
+    return pa_strerror(pa_context_errno(c));
+}
+
 constexpr int kRingSeconds = 10;
 // The server hands over captured audio in fragments this long: one wake per level-meter update.
 constexpr int kCaptureFragmentMs = 50;
@@ -244,7 +254,7 @@ private:
         if (me->ready_ && !PA_STREAM_IS_GOOD(pa_stream_get_state(s))) {
             const char* dev = pa_stream_get_device_name(s);
             me->error_.Set(std::string("Recording from ") + (dev ? dev : "the input") +
-                           " stopped: " + pa_strerror(pa_context_errno(pa_stream_get_context(s))));
+                           " stopped: " + StreamFailureCause(s));
             if (me->wake_)
                 me->wake_();
         }
@@ -437,7 +447,7 @@ private:
         if (me->ready_ && !PA_STREAM_IS_GOOD(pa_stream_get_state(s))) {
             const char* dev = pa_stream_get_device_name(s);
             me->error_.Set(std::string("Playback to ") + (dev ? dev : "the output") +
-                           " stopped: " + pa_strerror(pa_context_errno(pa_stream_get_context(s))));
+                           " stopped: " + StreamFailureCause(s));
             if (me->wake_)
                 me->wake_();
         }
