@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs each for a bounded time (seconds, default 30).
+# The seed is fixed, so a run repeats the same inputs; a crash input is kept in build-fuzz/ and
+# belongs, once fixed, in tests/fuzz/corpus/NAME/ as a seed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-30}
@@ -16,8 +18,8 @@ for t in "${targets[@]}"; do
   [ -d "tests/fuzz/corpus/$name" ] && cp -r "tests/fuzz/corpus/$name/." "$corpus/"
   echo "fuzz: $t for ${seconds}s"
   if ! ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=offscreen \
-       "build-fuzz/tests/fuzz/$t" -max_total_time="$seconds" -rss_limit_mb=4096 -timeout=20 \
-       -print_final_stats=0 "$corpus" > "build-fuzz/$t.log" 2>&1; then
+       "build-fuzz/tests/fuzz/$t" -seed=1 -max_total_time="$seconds" -rss_limit_mb=4096 -timeout=20 \
+       -artifact_prefix="build-fuzz/$t-" -print_final_stats=0 "$corpus" > "build-fuzz/$t.log" 2>&1; then
     echo "fuzz: $t FAILED"; tail -40 "build-fuzz/$t.log"; failed=1
   else
     echo "fuzz: $t passed ($(grep -c '' "build-fuzz/$t.log") log lines)"

@@ -1,5 +1,7 @@
 #include "pcmformat.h"
 
+#include <cstdint>
+
 int BytesPerSample(SampleType type) {
     switch (type) {
     case SampleType::U8:
@@ -31,6 +33,11 @@ std::optional<PcmFormat> PcmFormat::FromHandle(std::int32_t handle, std::int32_t
 std::int64_t FramesToMs(std::int64_t frames, int rate) {
     if (rate <= 0)
         return 0;
-    // frames * 1000 overflows only past 9.2e15 frames: about 6,600 years at 44.1 kHz.
-    return frames * 1000 / rate;
+    // In 128 bits: a damaged file may claim any length, and the answer must still be a number.
+    const __int128 ms = static_cast<__int128>(frames) * 1000 / rate;
+    if (ms > INT64_MAX)
+        return INT64_MAX;
+    if (ms < INT64_MIN)
+        return INT64_MIN;
+    return static_cast<std::int64_t>(ms);
 }
