@@ -192,8 +192,9 @@ TEST_P(RecordingPulse, RecordsAbout3SecondsListedTaggedAndDecodable) {
     // the wall clock (one of two streams opened together gets a second more, the other a second
     // less, also with parec), so the file is held to the time the program showed.
     const double shown = r.record.SamplesToMs(r.state.sample_pos) / 1000.0;
-    EXPECT_GE(shown, seconds - 1.5);
-    EXPECT_LE(shown, seconds + 1.5);
+    // Up to two seconds either way have been seen on a loaded machine with tests in parallel.
+    EXPECT_GE(shown, seconds - 2.5);
+    EXPECT_LE(shown, seconds + 2.5);
 
     const QString path = r.state.out_file_name;
     ASSERT_EQ(r.list.entries.size(), 1u);
