@@ -15,8 +15,8 @@
 #include <QShowEvent>
 
 namespace {
-constexpr int kLabelLeft = 8;
-constexpr int kFieldLeft = 72;
+constexpr int kLabelLeft = 4;
+constexpr int kFieldLeft = 76;
 constexpr int kRowHeight = 21;
 
 QLabel* MakeLabel(QWidget* parent, const QString& text, int top) {
