@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Starts or stops a private PulseAudio daemon for tests and for a look at the program:
-# a null sink, a 440 Hz sine source and a 200 Hz one, on a socket in a private runtime folder.
+# Starts or stops a private PulseAudio daemon for tests and for a look at the program, on a socket
+# in a private runtime folder, with the devices of scripts/test-devices.sh (a null sink to play
+# into, and two microphones fed a 440 Hz and a 200 Hz tone in real time).
 #   eval "$(scripts/pulse-private.sh start DIR)"   # prints the exports for PULSE_SERVER etc.
 #   scripts/pulse-private.sh stop DIR
 set -euo pipefail
@@ -12,11 +13,6 @@ case "$cmd" in
     chmod 700 "$dir/runtime"
     cat > "$dir/pulse.pa" <<PA
 load-module module-native-protocol-unix socket=$dir/runtime/native auth-anonymous=1
-load-module module-null-sink sink_name=tarno_null sink_properties=device.description=Null_Output
-load-module module-sine-source source_name=tarno_sine rate=44100 frequency=440
-load-module module-sine-source source_name=tarno_sine200 rate=44100 frequency=200
-set-default-sink tarno_null
-set-default-source tarno_sine
 PA
     XDG_RUNTIME_DIR="$dir/runtime" HOME="$dir/home" \
       pulseaudio -n --daemonize=yes --exit-idle-time=-1 --use-pid-file=yes --log-target=file:"$dir/pulse.log" \
@@ -29,9 +25,11 @@ PA
       echo "The private PulseAudio daemon did not start; see $dir/pulse.log" >&2
       exit 1
     fi
+    PULSE_SERVER="unix:$dir/runtime/native" "$(dirname "$0")/test-devices.sh" start "$dir" 20
     echo "export PULSE_SERVER=unix:$dir/runtime/native"
     ;;
   stop)
+    PULSE_SERVER="unix:$dir/runtime/native" "$(dirname "$0")/test-devices.sh" stop "$dir" || true
     if [ -f "$dir/runtime/pulse/pid" ]; then kill "$(cat "$dir/runtime/pulse/pid")" 2>/dev/null || true; fi
     PULSE_SERVER="unix:$dir/runtime/native" pactl exit 2>/dev/null || true
     ;;
