@@ -1,8 +1,12 @@
-// The components against a real PulseAudio daemon: the private one of scripts/pulse-private.sh
-// with the null sink "tarno_null" and the sine sources "tarno_sine" (440 Hz) and "tarno_sine200".
+// The components against a real sound server: the private PulseAudio or PipeWire of
+// scripts/pulse-private.sh and scripts/pipewire-private.sh, with the devices of
+// scripts/test-devices.sh: the null sink "Null_Output" and two microphones, "Mic_440_Hz" and
+// "Mic_200_Hz", null sinks fed a tone in real time and recorded from their monitors, which pace
+// like a real device.
 #include "audiobackend.h"
 #include "componenterror.h"
 #include "pcmtools.h"
+#include "privatesink.h"
 #include "taudioplayer2.h"
 #include "taudiorecord2.h"
 
@@ -74,6 +78,11 @@ protected:
     std::shared_ptr<AudioBackend> backend;
 };
 
+const QString kMic440 = "Monitor of Mic_440_Hz";
+const QString kMic200 = "Monitor of Mic_200_Hz";
+// How far a length may stray from the time between the operations that made it.
+constexpr double kSlackS = 0.050;
+
 TEST_F(DevicesPulse, ListsTheSourcesByDescriptionAndDefaultInputLast) {
     TAudioRecord2 rec(backend);
     const int n = rec.GetMaxDeviceIndex();
@@ -84,54 +93,45 @@ TEST_F(DevicesPulse, ListsTheSourcesByDescriptionAndDefaultInputLast) {
         names << rec.GetDeviceName();
     }
     EXPECT_TRUE(names.contains("Monitor of Null_Output")) << names.join(", ").toStdString();
-    EXPECT_TRUE(names.contains("Sine source at 440 Hz"));
-    EXPECT_TRUE(names.contains("Sine source at 200 Hz"));
+    EXPECT_TRUE(names.contains(kMic440));
+    EXPECT_TRUE(names.contains(kMic200));
     EXPECT_EQ(names.last(), "Default input");
-    // The sine sources have no ports: no lines, line 0 is the source itself.
+    // Monitors have no ports: no lines, line 0 is the source itself.
     EXPECT_EQ(rec.GetLineCount(), 0);
     rec.SelectLine(0);
-    EXPECT_EQ(rec.GetLineName(), "Sine source at 440 Hz"); // the private daemon's default
+    EXPECT_EQ(rec.GetLineName(), kMic440); // the test server's default
 }
 
-TEST_F(DevicesPulse, ThreeSecondsAtCdQualityAndAt800HzCarryTheTone) {
+// From the call that starts a capture to the call that stops it, a source that paces like a
+// real device delivers the time between the two calls, and the last count shown is what was
+// delivered before the final block.
+TEST_F(DevicesPulse, ThreeSecondsAtCdQualityAndAt800HzHoldTheClockAndCarryTheTone) {
     struct Case {
         QString device;
         PcmFormat format;
         double tone;
         double other;
     };
-    const Case cases[] = {{"Sine source at 440 Hz", {44100, 2, SampleType::S16}, 440, 1000},
-                          {"Sine source at 200 Hz", {800, 1, SampleType::S16}, 200, 100}};
+    const Case cases[] = {{kMic440, {44100, 2, SampleType::S16}, 440, 1000},
+                          {kMic200, {800, 1, SampleType::S16}, 200, 100}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.device.toStdString());
         Capture cap(backend);
         ASSERT_TRUE(Select(cap.rec, c.device));
         QElapsedTimer clock;
-        // The count over the last two seconds, after the sine source's initial backlog (it
-        // hands a new stream about a second of audio at once).
-        qint64 t1 = -1, n1 = 0, t2 = 0, n2 = 0;
-        QObject::connect(&cap.rec, &TAudioRecord2::OnTimer, [&](qint64 n, int, int) {
-            if (t1 < 0 && clock.elapsed() >= 1000) {
-                t1 = clock.elapsed();
-                n1 = n;
-            }
-            t2 = clock.elapsed();
-            n2 = n;
-        });
+        qint64 shown = 0;
+        QObject::connect(&cap.rec, &TAudioRecord2::OnTimer, [&](qint64 n, int, int) { shown = n; });
         clock.start();
         cap.Start(c.format);
         RunEvents(3000);
+        const double between = clock.elapsed() / 1000.0;
         cap.rec.StopCapture();
-        const std::int64_t block = c.format.rate * 3 / 10;
-        ASSERT_GE(t1, 0);
-        EXPECT_NEAR(double(n2 - n1), (t2 - t1) / 1000.0 * c.format.rate, double(block));
-        // Everything counted was delivered. Against the clock the count can only be bounded
-        // loosely: a sine source shared with a stream of long latency renders up to a second
-        // ahead, and hands it out in bursts.
-        EXPECT_GE(cap.Frames(), n2);
-        EXPECT_LE(cap.Frames() - n2, block);
-        // Two seconds of slack: see the stall test below for how the daemon paces streams.
-        EXPECT_GE(cap.Frames(), (clock.elapsed() / 1000.0 - 2.0) * c.format.rate);
+
+        const double got = double(cap.Frames()) / c.format.rate;
+        EXPECT_NEAR(got, between, kSlackS) << cap.Frames() << " frames";
+        // The display counts what was delivered; the stop adds at most the block in the making.
+        EXPECT_GE(cap.Frames(), shown);
+        EXPECT_LE(cap.Frames() - shown, c.format.rate * 3 / 10);
         EXPECT_GT(cap.peak, 10000);
         EXPECT_EQ(cap.rec.LostFrames(), 0);
         const double tone = ToneLevel(cap.data, c.format, c.tone);
@@ -142,7 +142,7 @@ TEST_F(DevicesPulse, ThreeSecondsAtCdQualityAndAt800HzCarryTheTone) {
 
 TEST_F(DevicesPulse, AStalledUiThreadLosesNoFrames) {
     Capture cap(backend);
-    ASSERT_TRUE(Select(cap.rec, "Sine source at 440 Hz"));
+    ASSERT_TRUE(Select(cap.rec, kMic440));
     const PcmFormat f{48000, 2, SampleType::S24};
     QElapsedTimer clock;
     clock.start();
@@ -150,21 +150,18 @@ TEST_F(DevicesPulse, AStalledUiThreadLosesNoFrames) {
     RunEvents(500);
     std::this_thread::sleep_for(std::chrono::seconds(3));
     RunEvents(500);
+    const double between = clock.elapsed() / 1000.0;
     cap.rec.StopCapture();
-    // The test daemon's sine source paces each stream by its own latency: a stream opened while
-    // another test records from the same source may get up to two seconds less by the stop, or
-    // more, than the clock says. So the count only shows that audio kept coming across the
-    // stall; the lost-frame count and the continuity below are what must hold exactly.
-    EXPECT_GE(cap.Frames(), std::int64_t{f.rate}) << "after " << clock.elapsed() << " ms";
+    EXPECT_NEAR(double(cap.Frames()) / f.rate, between, kSlackS);
     EXPECT_EQ(cap.rec.LostFrames(), 0);
     // No frame is missing: a pure tone obeys x[n+1] = 2 cos(w) x[n] - x[n-1] throughout, which a
-    // dropped or repeated stretch would break. The resampler needs a few frames to settle.
+    // dropped or repeated stretch would break. The resamplers need a moment to settle.
     const double k = 2.0 * std::cos(2.0 * std::numbers::pi * 440 / f.rate);
     const std::size_t bpf = f.BytesPerFrame();
     auto x = [&](std::size_t i) { return DecodeSample(f.type, cap.data.data() + i * bpf); };
     double worst = 0.0;
     std::size_t where = 0, breaks = 0;
-    for (std::size_t i = 100; i + 1 < cap.data.size() / bpf; ++i) {
+    for (std::size_t i = 1000; i + 1 < cap.data.size() / bpf; ++i) {
         const double r = std::abs(x(i + 1) - k * x(i) + x(i - 1));
         if (r > 0.02)
             ++breaks;
@@ -178,7 +175,9 @@ TEST_F(DevicesPulse, AStalledUiThreadLosesNoFrames) {
     EXPECT_GT(ToneLevel(cap.data, f, 440), 0.1);
 }
 
-TEST_F(DevicesPulse, TwoSecondsPlayedIntoTheNullSinkArriveOnItsMonitorWithoutAGap) {
+TEST_F(DevicesPulse, TwoSecondsPlayedIntoANullSinkAreHeardForTwoSecondsWithoutAGap) {
+    PrivateSink sink("devices_play", "Devices_test_output");
+    ASSERT_TRUE(sink.Ok());
     const PcmFormat f{44100, 2, SampleType::S16};
     const Block file = Sine(f, 1000, 0.5, 2 * 44100);
     TAudioPlayer2 player(backend);
@@ -201,7 +200,7 @@ TEST_F(DevicesPulse, TwoSecondsPlayedIntoTheNullSinkArriveOnItsMonitorWithoutAGa
     // The monitor opens after the player: a null sink that a monitor wakes first renders a
     // first block of its full two-second latency, which would put a gap into any stream.
     Capture cap(backend);
-    ASSERT_TRUE(Select(cap.rec, "Monitor of Null_Output"));
+    ASSERT_TRUE(Select(cap.rec, sink.MonitorDescription()));
     cap.Start(f);
     while (ends == 0 && clock.elapsed() < 6000)
         RunEvents(20);
@@ -216,7 +215,7 @@ TEST_F(DevicesPulse, TwoSecondsPlayedIntoTheNullSinkArriveOnItsMonitorWithoutAGa
     EXPECT_GT(took, 1.9);
     EXPECT_LT(took, 5.0);
     EXPECT_GT(ToneLevel(cap.data, f, 1000), 0.05);
-    // From the first loud sample to the last: nearly two seconds, and no quiet stretch longer
+    // From the first loud sample to the last: two seconds, and no quiet stretch longer
     // than a zero crossing (a 1 kHz sine at half scale is below 0.05 for about 3 frames).
     const std::size_t frames = cap.data.size() / 4;
     std::size_t first = frames, last = 0, run = 0, longest = 0;
@@ -234,13 +233,15 @@ TEST_F(DevicesPulse, TwoSecondsPlayedIntoTheNullSinkArriveOnItsMonitorWithoutAGa
         run = 0;
     }
     ASSERT_LT(first, frames);
-    EXPECT_GT(last - first, 44100u * 18 / 10);
+    EXPECT_NEAR(double(last - first) / f.rate, 2.0, kSlackS);
     EXPECT_LT(longest, 20u);
 }
 
 TEST_F(DevicesPulse, ASourceVolumeSetIsReadBack) {
+    PrivateSink sink("devices_volume", "Devices_test_volume");
+    ASSERT_TRUE(sink.Ok());
     TAudioRecord2 rec(backend);
-    ASSERT_TRUE(Select(rec, "Sine source at 200 Hz"));
+    ASSERT_TRUE(Select(rec, sink.MonitorDescription()));
     rec.SelectLine(0);
     const int before = rec.GetLineVolume();
     rec.SetLineVolume(32768);

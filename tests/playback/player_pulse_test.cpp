@@ -5,6 +5,7 @@
 #include "audiobackend.h"
 #include "fakeports.h"
 #include "player.h"
+#include "privatesink.h"
 #include "taudiofile2.h"
 #include "taudioplayer2.h"
 #include "testaudio.h"
@@ -36,32 +37,6 @@ template <typename Pred> bool SpinUntil(Pred done, int limitMs) {
     }
     return done();
 }
-
-// A null sink of this test alone, so other tests playing at the same time into the daemon's
-// default sink do not mix into what this test hears. Streams without a device go to it
-// (PULSE_SINK) while it exists.
-class PrivateSink {
-public:
-    PrivateSink() : name_(QString("tarno_player_test_%1").arg(QCoreApplication::applicationPid())) {
-        QProcess pactl;
-        pactl.start("pactl", {"load-module", "module-null-sink", "sink_name=" + name_});
-        if (pactl.waitForFinished(10000) && pactl.exitCode() == 0)
-            module_ = QString::fromUtf8(pactl.readAllStandardOutput()).trimmed();
-        if (!module_.isEmpty())
-            qputenv("PULSE_SINK", name_.toUtf8());
-    }
-    ~PrivateSink() {
-        qunsetenv("PULSE_SINK");
-        if (!module_.isEmpty())
-            QProcess::execute("pactl", {"unload-module", module_});
-    }
-    bool Ok() const { return !module_.isEmpty(); }
-    QString Monitor() const { return name_ + ".monitor"; }
-
-private:
-    QString name_;
-    QString module_;
-};
 
 // Records a sink's monitor as mono 16-bit 44100 Hz while it runs.
 class MonitorRecorder {
@@ -114,7 +89,7 @@ protected:
     void SetUp() override {
         if (std::getenv("PULSE_SERVER") == nullptr)
             GTEST_SKIP() << "PULSE_SERVER is not set: no PulseAudio daemon to play into";
-        sink = std::make_unique<PrivateSink>();
+        sink = std::make_unique<PrivateSink>("player");
         ASSERT_TRUE(sink->Ok()) << "could not load a null sink into the daemon";
         backend = MakePulseBackend("tarno-player-test");
         AudioPlayer21 = std::make_unique<TAudioPlayer2>(backend);
