@@ -85,6 +85,7 @@ void RecordingControl::StartRecording() {
     if (s.record_paused) {
         s.record_paused = false;
         p_.record.StartCapture();
+        TellFallback();
         return;
     }
     if (s.recording)
@@ -155,13 +156,41 @@ void RecordingControl::StartRecording() {
     p_.record.StartCapture();
 
     if (p_.record.GetErrorCode() != 0) {
-        // The capture did not start: the (empty) file is closed and listed as usual, and the
-        // user is told why instead of finding a recording of no length.
+        // The capture did not start: nothing was recorded, so no file is left behind or listed,
+        // and the user is told why.
         const QString why = p_.record.GetErrorText();
-        StopRecording();
+        AbandonStart();
         p_.prompts.Information(why.isEmpty() ? QStringLiteral("The recording could not start.")
                                              : "The recording could not start: " + why);
+        return;
     }
+    TellFallback();
+}
+
+void RecordingControl::TellFallback() {
+    const QString notice = p_.record.TakeFallbackNotice();
+    if (notice.isEmpty())
+        return;
+    // The input now in use is stored, so the settings and the next start agree with it.
+    p_.ini.WriteInteger("rd", "rd", p_.record.GetSelectedDevice());
+    p_.prompts.Information(notice);
+}
+
+void RecordingControl::AbandonStart() {
+    AppState& s = p_.state;
+    s.sample_base = 0;
+    p_.record.StopCapture();
+    p_.fileWrite.CloseFile();
+    QFile::remove(s.out_file_name);
+    s.recording = false;
+    s.record_paused = false;
+    diskTimer_.stop();
+    if (inhibited_) {
+        inhibitor_->Release();
+        inhibited_ = false;
+    }
+    p_.display.SetText("s_time", "00:00:00");
+    p_.display.ShowDisplay(false);
 }
 
 void RecordingControl::StopRecording() {

@@ -94,6 +94,10 @@ public:
     EncoderConfig& Encoder() { return encoder_; }
 
 private:
+    // A capture that could not start: the file just created goes again, the display is idle.
+    void AbandonStart();
+    // Tells the user once when the capture fell back to "Default input".
+    void TellFallback();
     void CheckDiskSpace();
 
     RecordingParts p_;

@@ -1,9 +1,8 @@
 #include "tfm_set.h"
 
-#include "onscreen.h"
-
 #include "appstate.h"
 #include "formatcatalogue.h"
+#include "onscreen.h"
 #include "prompts.h"
 #include "publisher.h"
 #include "taudiofile2.h"
@@ -25,6 +24,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QTreeWidget>
 #include <QUrl>
@@ -87,6 +87,7 @@ Tfm_set::Tfm_set(TIniFile& ini, AppState& state, Prompts& prompts, TSkin& skin,
 Tfm_set::~Tfm_set() = default;
 
 void Tfm_set::Connect() {
+    connect(&AudioRecord1_, &TAudioRecord2::OnDevicesChanged, this, [this] { RefreshDevices(); });
     connect(tv, &QTreeWidget::itemClicked, this, [this] { tvClick(); });
     // Moving through the tree with the keyboard turns the pages as well.
     connect(tv, &QTreeWidget::itemSelectionChanged, this, [this] { tvClick(); });
@@ -468,6 +469,22 @@ void Tfm_set::FillInputLines() {
             active = line - 1;
     }
     cb_rdson->setCurrentIndex(active);
+}
+
+void Tfm_set::RefreshDevices() {
+    const int before = AudioRecord1_.GetSelectedDevice();
+    const int n = AudioRecord1_.GetMaxDeviceIndex();
+    const int selected = AudioRecord1_.GetSelectedDevice();
+    QSignalBlocker blockDevices(cb_rd);
+    QSignalBlocker blockLines(cb_rdson);
+    cb_rd->clear();
+    for (int i = 0; i <= n; ++i)
+        cb_rd->addItem(AudioRecord1_.DeviceName(i));
+    cb_rd->setCurrentIndex(selected >= 0 ? selected : n);
+    if (selected >= 0 && selected != before)
+        ini_.WriteInteger("rd", "rd", selected);
+    FillInputLines();
+    AudioRecord1_.SelectLine(cb_rdson->currentIndex() + 1);
 }
 
 void Tfm_set::cb_rdChange() {

@@ -106,6 +106,10 @@ public:
     // Refills `cb_rdson` with the lines of the capture component's selected device; the line
     // that reports itself active is selected (the last one, if several do).
     void FillInputLines();
+    // Sources came or went on the server: lists `cb_rd` anew with the selected device still
+    // selected (stored again as "rd" "rd" when its index moved); a selected device that is gone
+    // shows as "Default input", which the next recording falls back to.
+    void RefreshDevices();
 
     // --- controls ------------------------------------------------------------------------------
     QTreeWidget* tv;

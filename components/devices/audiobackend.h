@@ -15,8 +15,15 @@
 // SimulatedBackend (tests).
 //
 // Threads: every method of the backend and of its streams is called from the one thread that owns
-// the components (the UI thread). An implementation may run its own thread to move samples; it
-// then only ever calls the `wake` function a stream was opened with, from that thread.
+// the components (the UI thread). An implementation may run its own thread to move samples; that
+// thread touches nothing but its own streams' buffers and atomics, and the `wake` functions it
+// was given, which it calls from there.
+//
+// Ownership: a stream may outlive the backend object that opened it (the implementation keeps what
+// the stream needs alive). Once a stream's destructor has returned, its wake function is never
+// called again and nothing the implementation runs refers to the stream any more. A wake function
+// itself must stay callable for as long as the stream holds it: the components' (uiwake.h) hold
+// only a shared eventfd, never the component.
 //
 // Errors: a failing operation throws ComponentError whose message names the device and the cause
 // (for example "Cannot connect to the sound server: Connection refused").
@@ -43,8 +50,9 @@ struct AudioSink {
 };
 
 // Called when new data or a state change is waiting (captured data, room in a playback buffer, a
-// failure). It may be called from the backend's own thread and must only schedule work (for
-// example a queued invocation on the UI thread); it must not call back into the stream.
+// failure). It may be called from the backend's own thread and must only schedule work on the UI
+// thread without touching any object of it (uiwake.h writes to an eventfd); it must not call back
+// into the stream. Called on the UI thread itself, it may do the work at once.
 using WakeFunction = std::function<void()>;
 
 // A capture stream, open from OpenCapture until destroyed. The backend keeps at least ten seconds
@@ -103,6 +111,11 @@ public:
     virtual void SetActivePort(const std::string& source, const std::string& port) = 0;
     // Sets every channel of the source to `volume` (0..65536).
     virtual void SetSourceVolume(const std::string& source, int volume) = 0;
+    // From now on calls `changed` (like a wake function: from any thread, only to schedule work)
+    // whenever a source or sink is added or removed while the server is connected. Replaces the
+    // previous watcher; an empty function stops watching. Never throws: without a server, the
+    // watch starts with the next connection.
+    virtual void WatchDevices(WakeFunction changed) = 0;
 
     // Opens a stream in exactly `format`; the server converts and resamples from the device.
     // Returns once the stream runs, or throws. `wake` as described above.

@@ -1,10 +1,24 @@
 // The PulseAudio backend over libpulse's threaded main loop (PipeWire serves the same API).
 //
-// Threads: the UI thread issues every server request with the main-loop lock held and waits for
-// its answer. The main-loop thread runs only the stream callbacks, which move samples between the
-// server and the streams' single-producer/single-consumer rings, note failures and call the
-// streams' wake functions. All callbacks run with the main-loop lock held, which is what makes it
-// safe for the UI thread to reset a ring while it holds the lock.
+// Threads. Two threads touch this file: the UI thread, which calls every public method, and
+// libpulse's main-loop thread ("threaded-ml"), which runs every callback. The UI thread issues
+// each server request with the main-loop lock held and, where it needs the answer, waits for it
+// (pa_threaded_mainloop_wait releases the lock meanwhile, so callbacks of other streams run then).
+// Callbacks always run with the lock held. A callback only
+//   - moves samples between the server and a stream's single-producer/single-consumer ring,
+//   - sets atomics or lock-guarded plain fields of its own stream,
+//   - signals the main loop (to end a UI-thread wait), and
+//   - calls its stream's wake function, which writes to an eventfd (see uiwake.h).
+// It never touches a QObject, a QPointer or a Qt container, and never calls into the components.
+//
+// Ownership. The backend and every stream share one PulseCore (main loop and connection), so the
+// main loop outlives every stream. A stream is the userdata of its callbacks, its deferred "kick"
+// event and its drain operation. Before a stream's memory goes (Release, with the lock held), it
+// clears its stream callbacks, frees its deferred event and cancels any operation that would call
+// back into it; pa_stream_disconnect alone is not enough, because the server's answer to a drain
+// can still arrive after the disconnect was sent, and libpulse would then call into freed memory.
+// Operations issued without a callback (cork, flush, volume, mute) are unreferenced at once. The
+// context's device-event callback points at the PulseCore, which lives until the main loop stops.
 
 #include "audiobackend.h"
 #include "componenterror.h"
@@ -113,8 +127,10 @@ public:
             FailConnect();
         for (;;) {
             const pa_context_state_t state = pa_context_get_state(context_);
-            if (state == PA_CONTEXT_READY)
+            if (state == PA_CONTEXT_READY) {
+                Subscribe();
                 return context_;
+            }
             if (!PA_CONTEXT_IS_GOOD(state))
                 FailConnect();
             pa_threaded_mainloop_wait(loop_);
@@ -132,6 +148,9 @@ public:
 
     void Signal() { pa_threaded_mainloop_signal(loop_, 0); }
 
+    // With the lock held: who hears of sources and sinks coming and going; see WatchDevices.
+    void SetDevicesWatcher(WakeFunction changed) { devicesChanged_ = std::move(changed); }
+
     std::string LastError() const {
         return context_ != nullptr ? pa_strerror(pa_context_errno(context_)) : "not connected";
     }
@@ -147,6 +166,7 @@ private:
         if (context_ == nullptr)
             return;
         pa_context_set_state_callback(context_, nullptr, nullptr);
+        pa_context_set_subscribe_callback(context_, nullptr, nullptr);
         pa_context_disconnect(context_);
         pa_context_unref(context_);
         context_ = nullptr;
@@ -154,9 +174,31 @@ private:
 
     static void OnContextState(pa_context*, void* self) { static_cast<PulseCore*>(self)->Signal(); }
 
+    // With the lock held, on a new connection: device events from now on. The answer is not
+    // awaited; a server that refuses simply sends no events.
+    void Subscribe() {
+        pa_context_set_subscribe_callback(context_, &PulseCore::OnEvent, this);
+        const auto mask = static_cast<pa_subscription_mask_t>(PA_SUBSCRIPTION_MASK_SOURCE |
+                                                              PA_SUBSCRIPTION_MASK_SINK);
+        if (pa_operation* op = pa_context_subscribe(context_, mask, nullptr, nullptr))
+            pa_operation_unref(op);
+    }
+
+    // Main-loop thread: only additions and removals matter to the lists (a volume change is a
+    // "change" event and comes often).
+    static void OnEvent(pa_context*, pa_subscription_event_type_t type, std::uint32_t, void* self) {
+        const auto kind = type & PA_SUBSCRIPTION_EVENT_TYPE_MASK;
+        if (kind != PA_SUBSCRIPTION_EVENT_NEW && kind != PA_SUBSCRIPTION_EVENT_REMOVE)
+            return;
+        auto* me = static_cast<PulseCore*>(self);
+        if (me->devicesChanged_)
+            me->devicesChanged_();
+    }
+
     std::string appName_;
     pa_threaded_mainloop* loop_ = nullptr;
     pa_context* context_ = nullptr;
+    WakeFunction devicesChanged_; // guarded by the main-loop lock
 };
 
 // A stream's failure, written on the main-loop thread and read on the UI thread.
@@ -379,6 +421,7 @@ public:
         PulseCore::Lock lock(*core_);
         // The main-loop thread only reads the ring inside callbacks, which cannot run now.
         ring_.Clear();
+        CancelDrain();
         if (stream_ != nullptr)
             if (pa_operation* op = pa_stream_flush(stream_, nullptr, nullptr))
                 pa_operation_unref(op);
@@ -422,7 +465,18 @@ public:
     std::string Error() const override { return error_.Get(); }
 
 private:
+    // With the lock held: forgets the pending drain, so its answer can no longer call back.
+    void CancelDrain() {
+        if (drainOp_ == nullptr)
+            return;
+        if (pa_operation_get_state(drainOp_) == PA_OPERATION_RUNNING)
+            pa_operation_cancel(drainOp_);
+        pa_operation_unref(drainOp_);
+        drainOp_ = nullptr;
+    }
+
     void Release() {
+        CancelDrain();
         if (kick_ != nullptr) {
             core_->Api()->defer_free(kick_);
             kick_ = nullptr;
@@ -465,6 +519,11 @@ private:
 
     static void OnDrained(pa_stream*, int success, void* self) {
         auto* me = static_cast<PulsePlayback*>(self);
+        // The answer has come: libpulse holds the operation until this returns; drop ours.
+        if (me->drainOp_ != nullptr) {
+            pa_operation_unref(me->drainOp_);
+            me->drainOp_ = nullptr;
+        }
         if (success && me->drainIssued_)
             me->drained_ = true;
         if (me->wake_)
@@ -500,8 +559,7 @@ private:
         starved_ = empty;
         if (empty && drainWanted_ && !drainIssued_) {
             drainIssued_ = true;
-            if (pa_operation* op = pa_stream_drain(stream_, &PulsePlayback::OnDrained, this))
-                pa_operation_unref(op);
+            drainOp_ = pa_stream_drain(stream_, &PulsePlayback::OnDrained, this);
         }
         if (moved && wake_)
             wake_();
@@ -513,6 +571,7 @@ private:
     RingBuffer ring_;
     pa_stream* stream_ = nullptr;
     pa_defer_event* kick_ = nullptr;
+    pa_operation* drainOp_ = nullptr; // the drain in flight, cancelled before the stream goes
     bool ready_ = false;
     std::atomic<bool> starved_{true};
     std::atomic<std::int64_t> moved_{0}; // frames handed to the server since open or flush
@@ -590,6 +649,19 @@ public:
                     what);
         if (!r.ok)
             throw ComponentError(what + ": " + core_->LastError());
+    }
+
+    void WatchDevices(WakeFunction changed) override {
+        PulseCore::Lock lock(*core_);
+        const bool watching = static_cast<bool>(changed);
+        core_->SetDevicesWatcher(std::move(changed));
+        if (!watching)
+            return;
+        try {
+            core_->Context(); // connect now, so the events start flowing
+        } catch (const ComponentError&) {
+            // No server yet: the next connection subscribes.
+        }
     }
 
     std::unique_ptr<CaptureStream> OpenCapture(const std::string& source, const PcmFormat& format,

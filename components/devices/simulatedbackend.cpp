@@ -83,6 +83,12 @@ struct SimulatedBackend::State {
     std::vector<ScriptedSource> sources;
     std::string defaultSource;
     std::vector<AudioSink> sinks;
+    WakeFunction devicesChanged;
+
+    void DevicesChanged() const {
+        if (devicesChanged)
+            devicesChanged();
+    }
 
     bool serverAvailable = true;
     int failAfterMs = -1;
@@ -306,12 +312,28 @@ SimulatedBackend::~SimulatedBackend() {
 void SimulatedBackend::ClearSources() {
     state_->sources.clear();
     state_->defaultSource.clear();
+    state_->DevicesChanged();
 }
 
 void SimulatedBackend::AddSource(const AudioSource& source, double frequencyHz) {
     state_->sources.push_back({source, frequencyHz});
     if (state_->defaultSource.empty())
         state_->defaultSource = source.name;
+    state_->DevicesChanged();
+}
+
+void SimulatedBackend::RemoveSource(const std::string& name) {
+    auto& all = state_->sources;
+    all.erase(std::remove_if(all.begin(), all.end(),
+                             [&](const State::ScriptedSource& s) { return s.info.name == name; }),
+              all.end());
+    if (state_->defaultSource == name)
+        state_->defaultSource = all.empty() ? std::string() : all.front().info.name;
+    state_->DevicesChanged();
+}
+
+void SimulatedBackend::WatchDevices(WakeFunction changed) {
+    state_->devicesChanged = std::move(changed);
 }
 
 void SimulatedBackend::SetDefaultSource(const std::string& name) {

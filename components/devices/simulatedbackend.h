@@ -32,8 +32,10 @@ public:
     ~SimulatedBackend() override;
 
     // Scripting the devices. The first source added becomes the default unless one is set.
+    // Adding and removing sources calls the device watcher, as a server's events would.
     void ClearSources();
     void AddSource(const AudioSource& source, double frequencyHz = 440.0);
+    void RemoveSource(const std::string& name);
     void SetDefaultSource(const std::string& name);
     void ClearSinks();
     void AddSink(const AudioSink& sink);
@@ -68,6 +70,7 @@ public:
     std::vector<AudioSink> Sinks() override;
     void SetActivePort(const std::string& source, const std::string& port) override;
     void SetSourceVolume(const std::string& source, int volume) override;
+    void WatchDevices(WakeFunction changed) override;
     std::unique_ptr<CaptureStream> OpenCapture(const std::string& source, const PcmFormat& format,
                                                WakeFunction wake) override;
     std::unique_ptr<PlaybackStream> OpenPlayback(const std::string& sink, const PcmFormat& format,

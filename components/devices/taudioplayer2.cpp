@@ -1,13 +1,10 @@
 #include "taudioplayer2.h"
 
-#include "uiwake.h"
-
 #include "audiobackend.h"
 #include "componenterror.h"
 #include "pcmformat.h"
+#include "uiwake.h"
 
-#include <QPointer>
-#include <QThread>
 #include <QTimer>
 #include <algorithm>
 #include <atomic>
@@ -50,7 +47,7 @@ struct TAudioPlayer2::Impl {
     bool mute = false;
 
     QTimer poll;
-    std::shared_ptr<std::atomic<bool>> wakeQueued = std::make_shared<std::atomic<bool>>(false);
+    std::unique_ptr<UiWake> wake;
     bool processing = false;
     std::vector<std::uint8_t> scratch;
 
@@ -136,15 +133,14 @@ struct TAudioPlayer2::Impl {
         }
     }
 
-    WakeFunction MakeWake() {
-        return MakeUiWake(q, wakeQueued, [this]() { Process(); });
-    }
+    WakeFunction MakeWake() { return wake->Function(); }
 };
 
 TAudioPlayer2::TAudioPlayer2(std::shared_ptr<AudioBackend> backend, QObject* parent)
     : QObject(parent), d_(std::make_unique<Impl>()) {
     d_->q = this;
     d_->backend = std::move(backend);
+    d_->wake = std::make_unique<UiWake>([this]() { d_->Process(); });
     d_->poll.setInterval(kPollMs);
     connect(&d_->poll, &QTimer::timeout, this, [this]() { d_->Process(); });
 }

@@ -1,14 +1,11 @@
 #include "taudiorecord2.h"
 
-#include "uiwake.h"
-
 #include "audiobackend.h"
 #include "componenterror.h"
 #include "pcmformat.h"
 #include "peaklevels.h"
+#include "uiwake.h"
 
-#include <QPointer>
-#include <QThread>
 #include <QTimer>
 #include <algorithm>
 #include <atomic>
@@ -31,7 +28,14 @@ struct TAudioRecord2::Impl {
     std::shared_ptr<AudioBackend> backend;
 
     std::vector<AudioSource> devices; // as listed by the latest GetMaxDeviceIndex
-    int device = -1;                  // index into devices; anything else is "Default input"
+    // The selected device: its index in `devices` (or devices.size() for "Default input", or
+    // kGone), and its server name and description (empty for "Default input").
+    static constexpr int kGone = -2;
+    int device = -1;
+    std::string selectedName;
+    std::string selectedDescription;
+    std::string fallbackNotice;
+    std::unique_ptr<UiWake> devicesWake;
     int line = 0;
 
     std::optional<PcmFormat> format;
@@ -54,16 +58,45 @@ struct TAudioRecord2::Impl {
     std::int64_t lostBefore = 0; // frames lost by streams already closed
 
     QTimer poll;
-    std::shared_ptr<std::atomic<bool>> wakeQueued = std::make_shared<std::atomic<bool>>(false);
+    std::unique_ptr<UiWake> wake;
     bool processing = false;
     std::vector<std::uint8_t> scratch;
 
     PcmFormat Format() const { return format.value_or(PcmFormat{}); }
 
     std::string SourceName() const {
-        if (device >= 0 && device < static_cast<int>(devices.size()))
-            return devices[device].name;
-        return AudioBackend::kDefaultSource;
+        return selectedName.empty() ? std::string(AudioBackend::kDefaultSource) : selectedName;
+    }
+
+    // Finds the selected device in a new list by its server name.
+    void Remap() {
+        if (selectedName.empty()) {
+            device = static_cast<int>(devices.size());
+            return;
+        }
+        device = kGone;
+        for (std::size_t i = 0; i < devices.size(); ++i)
+            if (devices[i].name == selectedName)
+                device = static_cast<int>(i);
+    }
+
+    // A selected device that the server no longer has gives way to "Default input".
+    void FallBackIfGone() {
+        if (selectedName.empty())
+            return;
+        try {
+            if (backend->Source(selectedName))
+                return;
+        } catch (const ComponentError&) {
+            return; // no answer from the server: the start fails with its own message
+        }
+        fallbackNotice = "The input \"" + selectedDescription +
+                         "\" is no longer connected, so this recording comes from \"" +
+                         kDefaultInputName + "\".";
+        selectedName.clear();
+        selectedDescription.clear();
+        q->GetMaxDeviceIndex(); // the list as it is now, so the index of "Default input" holds
+        emit q->OnDevicesChanged();
     }
 
     std::optional<AudioSource> SelectedSource() {
@@ -153,15 +186,16 @@ struct TAudioRecord2::Impl {
         }
     }
 
-    WakeFunction MakeWake() {
-        return MakeUiWake(q, wakeQueued, [this]() { Process(); });
-    }
+    WakeFunction MakeWake() { return wake->Function(); }
 };
 
 TAudioRecord2::TAudioRecord2(std::shared_ptr<AudioBackend> backend, QObject* parent)
     : QObject(parent), d_(std::make_unique<Impl>()) {
     d_->q = this;
     d_->backend = std::move(backend);
+    d_->wake = std::make_unique<UiWake>([this]() { d_->Process(); });
+    d_->devicesWake = std::make_unique<UiWake>([this]() { emit OnDevicesChanged(); });
+    d_->backend->WatchDevices(d_->devicesWake->Function());
     d_->poll.setInterval(kPollMs);
     connect(&d_->poll, &QTimer::timeout, this, [this]() { d_->Process(); });
 }
@@ -169,6 +203,7 @@ TAudioRecord2::TAudioRecord2(std::shared_ptr<AudioBackend> backend, QObject* par
 TAudioRecord2::~TAudioRecord2() {
     // The stream goes first, so the backend's thread wakes nobody afterwards.
     d_->stream.reset();
+    d_->backend->WatchDevices(nullptr);
 }
 
 std::int16_t TAudioRecord2::GetMaxDeviceIndex() {
@@ -180,18 +215,38 @@ std::int16_t TAudioRecord2::GetMaxDeviceIndex() {
     const int max = std::numeric_limits<std::int16_t>::max() - 1;
     if (static_cast<int>(d_->devices.size()) > max)
         d_->devices.resize(max);
+    d_->Remap();
     return static_cast<std::int16_t>(d_->devices.size());
 }
 
 void TAudioRecord2::SelectDevice(int index) {
-    d_->device = index;
+    const bool listed = index >= 0 && index < static_cast<int>(d_->devices.size());
+    d_->device = listed ? index : static_cast<int>(d_->devices.size());
+    d_->selectedName = listed ? d_->devices[index].name : std::string();
+    d_->selectedDescription = listed ? d_->devices[index].description : std::string();
     d_->line = 0;
 }
 
 QString TAudioRecord2::GetDeviceName() {
-    if (d_->device >= 0 && d_->device < static_cast<int>(d_->devices.size()))
-        return QString::fromStdString(d_->devices[d_->device].description);
+    if (d_->device == Impl::kGone)
+        return QString::fromStdString(d_->selectedDescription);
+    return DeviceName(d_->device);
+}
+
+QString TAudioRecord2::DeviceName(int index) const {
+    if (index >= 0 && index < static_cast<int>(d_->devices.size()))
+        return QString::fromStdString(d_->devices[index].description);
     return QString::fromLatin1(kDefaultInputName);
+}
+
+int TAudioRecord2::GetSelectedDevice() const {
+    return d_->device == Impl::kGone ? -1 : d_->device;
+}
+
+QString TAudioRecord2::TakeFallbackNotice() {
+    QString notice = QString::fromStdString(d_->fallbackNotice);
+    d_->fallbackNotice.clear();
+    return notice;
 }
 
 std::int16_t TAudioRecord2::GetLineCount() {
@@ -277,6 +332,7 @@ void TAudioRecord2::StartCapture() {
         d_->errorText = "Recording: no format was set before the capture started";
         return;
     }
+    d_->FallBackIfGone();
     try {
         d_->stream = d_->backend->OpenCapture(d_->SourceName(), *d_->format, d_->MakeWake());
     } catch (const ComponentError& e) {

@@ -13,6 +13,12 @@ class AudioBackend;
 // entry "Default input", which follows the system's default source; lines are the ports of the
 // selected source, numbered from 1 (line 0 is the source itself).
 //
+// Devices follow the server: OnDevicesChanged says that sources came or went (a USB microphone
+// plugged in); the next GetMaxDeviceIndex lists them anew and keeps the selected device selected
+// by its server name, wherever it moved in the list. A selected device that is no longer there
+// is still what StartCapture asks for; it then records from "Default input" instead and says so
+// through TakeFallbackNotice.
+//
 // All calls and all signals happen on the thread that created the object (the UI thread).
 // Failures raise ComponentError; a stream that fails while capturing raises from the component's
 // next event, so the application's exception handler sees it on the UI thread.
@@ -27,6 +33,11 @@ public:
     std::int16_t GetMaxDeviceIndex();
     void SelectDevice(int index); // 0-based
     QString GetDeviceName();
+    // The name GetDeviceName gives for `index` of the latest list, without selecting it.
+    QString DeviceName(int index) const;
+    // The selected device's index in the latest list ("Default input" is the last); -1 when the
+    // selected device has gone from the server since it was chosen.
+    int GetSelectedDevice() const;
     std::int16_t GetLineCount(); // ports of the selected device
     void SelectLine(int line);   // 1-based; 0 = the device itself
     QString GetLineName();
@@ -44,6 +55,9 @@ public:
     // Stops; before it returns, what was captured and not yet delivered comes out as a last,
     // possibly shorter block through OnEndArrayRecord.
     void StopCapture();
+    // After a StartCapture that found the selected device gone and recorded from "Default input"
+    // instead: the sentence that tells the user so, once; empty otherwise.
+    QString TakeFallbackNotice();
     int GetErrorCode() const;     // non-zero when the stream could not start
     QString GetErrorText() const; // why, when GetErrorCode is non-zero
     Block GetRecordedBlock();     // the block announced by OnEndArrayRecord
@@ -51,6 +65,7 @@ public:
     std::int64_t LostFrames() const; // frames lost to overruns since SetFormat
 
 signals:
+    void OnDevicesChanged();
     void OnEndArrayRecord(int nBlock);
     // About every 50 ms while capturing: frames since the latest StartCapture and the peak
     // levels (0..32767) since the previous event.

@@ -2,34 +2,39 @@
 
 #include "audiobackend.h"
 
-#include <QMetaObject>
 #include <QObject>
-#include <QPointer>
-#include <QThread>
-#include <atomic>
 #include <functional>
 #include <memory>
 
-// The wake function a component hands its stream: called on the backend's thread, it queues one
-// run of `process` on the owner's (UI) thread, at most one outstanding at a time; called on the
-// owner's thread itself, it runs `process` at once. Nothing runs once the owner is gone.
-inline WakeFunction MakeUiWake(QObject* owner, std::shared_ptr<std::atomic<bool>> queued,
-                               std::function<void()> process) {
-    QPointer<QObject> target(owner);
-    return [target, queued, process]() {
-        if (target && QThread::currentThread() == target->thread()) {
-            process();
-            return;
-        }
-        if (queued->exchange(true))
-            return;
-        QMetaObject::invokeMethod(
-            target.data(),
-            [target, queued, process]() {
-                queued->store(false);
-                if (target)
-                    process();
-            },
-            Qt::QueuedConnection);
-    };
-}
+class QSocketNotifier;
+
+// How a component gets from the sound server's thread back to its own (UI) thread.
+//
+// A UiWake belongs to one component and lives on the thread that created it (the owner thread).
+// Function() hands out the WakeFunction a stream is opened with. Called on any other thread, that
+// function only writes to an eventfd: it touches no Qt object, so it stays
+// safe however the owner's objects are being created or destroyed meanwhile. The owner thread's
+// event loop sees the eventfd through a QSocketNotifier and runs `process` once for any number of
+// wakes since the previous run. Called on the owner thread itself, the function runs `process` at
+// once (the simulated backend delivers its events that way, synchronously).
+//
+// The eventfd lives in a small shared block that every WakeFunction holds, so a stream that is
+// still being torn down can never write to a closed or reused descriptor. Once the UiWake is
+// destroyed, `process` never runs again, even for wakes still in flight.
+class UiWake : public QObject {
+    Q_OBJECT
+public:
+    explicit UiWake(std::function<void()> process, QObject* parent = nullptr);
+    ~UiWake() override;
+
+    WakeFunction Function() const;
+
+    struct Channel; // the shared block: the eventfd and the owner thread
+
+private:
+    void OnReadable();
+
+    std::shared_ptr<Channel> channel_;
+    std::function<void()> process_;
+    QSocketNotifier* notifier_ = nullptr;
+};

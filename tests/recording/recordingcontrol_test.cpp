@@ -535,15 +535,40 @@ TEST(RecordingControl, TagsComeFromTheStoreAtTheStop) {
     EXPECT_EQ(tags.comment, "first line\nsecond line");
 }
 
-TEST(RecordingControl, ACaptureThatCannotStartEndsTheRecordingAndSaysWhy) {
+TEST(RecordingControl, ACaptureThatCannotStartLeavesNoFileAndSaysWhy) {
     SimRig t;
     RecordingRig& r = t.rig;
     t.backend->SetServerAvailable(false);
     r.Start();
     EXPECT_FALSE(r.state.recording) << "stopped at once";
-    EXPECT_EQ(r.list.calls, 1) << "the file that was created is closed and listed";
+    EXPECT_FALSE(QFileInfo::exists(r.state.out_file_name)) << "nothing was recorded, no file";
+    EXPECT_FALSE(r.fileWrite.IsOpen());
+    EXPECT_EQ(r.list.calls, 0) << "nothing to list";
+    EXPECT_EQ(r.display.GetText("s_time"), "00:00:00");
     ASSERT_FALSE(r.prompts.messages.isEmpty());
     EXPECT_TRUE(r.prompts.messages.back().startsWith("The recording could not start: "))
         << r.prompts.messages.join("|").toStdString();
     EXPECT_GT(r.prompts.messages.back().size(), QString("The recording could not start: ").size());
+}
+
+TEST(RecordingControl, AnUnpluggedInputFallsBackToTheDefaultWithAMessageAndIsStored) {
+    SimRig t;
+    RecordingRig& r = t.rig;
+    AudioSource usb;
+    usb.name = "usb_mic";
+    usb.description = "USB Microphone";
+    t.backend->AddSource(usb);
+    ASSERT_EQ(r.record.GetMaxDeviceIndex(), 2);
+    r.record.SelectDevice(1);
+    r.ini.WriteInteger("rd", "rd", 1);
+    t.backend->RemoveSource("usb_mic");
+    r.Start();
+    EXPECT_TRUE(r.state.recording) << "the recording goes on from the default input";
+    ASSERT_FALSE(r.prompts.messages.isEmpty());
+    EXPECT_EQ(r.prompts.messages.back(), "The input \"USB Microphone\" is no longer connected, so "
+                                         "this recording comes from \"Default input\".");
+    EXPECT_EQ(r.ini.ReadInteger("rd", "rd", -1), 1) << "\"Default input\" is now the last entry";
+    t.backend->Advance(600);
+    r.Stop();
+    EXPECT_TRUE(QFileInfo(r.state.out_file_name).size() > 0);
 }
