@@ -12,7 +12,7 @@ packages=(
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   libtag1-dev libjpeg-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  pulseaudio pulseaudio-utils xvfb xauth x11-utils dbus dbus-x11
+  pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber xvfb xauth x11-utils dbus dbus-x11
   ffmpeg lame vorbis-tools sox clang libclang-rt-14-dev fp-utils imagemagick
   dpkg-dev fakeroot file xdg-utils
 )

@@ -1,16 +1,23 @@
 #!/usr/bin/env bash
 # Sets everything up and runs the whole test suite: the sanitizer build, a private PulseAudio
-# daemon, CTest on every test, and the fuzz targets for a bounded time.
+# daemon and a private PipeWire, CTest on every test with PulseAudio and the live tests (label
+# "pulse") again with PipeWire, the device tests under ThreadSanitizer on both servers, and the
+# fuzz targets for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 scripts/setup.sh test
 
 work=$(mktemp -d /tmp/tarno-ci-XXXXXX)
-cleanup() { scripts/pulse-private.sh stop "$work/pulse" || true; rm -rf "$work"; }
+cleanup() {
+  scripts/pulse-private.sh stop "$work/pulse" || true
+  scripts/pipewire-private.sh stop "$work/pipewire" || true
+  rm -rf "$work"
+}
 trap cleanup EXIT
 eval "$(scripts/pulse-private.sh start "$work/pulse")"
 export PULSE_SERVER
+pipewire_server=$(scripts/pipewire-private.sh start "$work/pipewire" | sed -n 's/^export PULSE_SERVER=//p') || true
 export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config"
 mkdir -p "$HOME"
 export QT_QPA_PLATFORM=offscreen
@@ -19,12 +26,38 @@ export ASAN_OPTIONS=detect_leaks=0:abort_on_error=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 rc=0
-(cd build-test && ctest --output-on-failure -j2 --timeout 600) 2>&1 | tee "$work/ctest.log" || true
-summary=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$work/ctest.log" | tail -1)
-total=$(echo "$summary" | sed -E 's/.* out of ([0-9]+).*/\1/')
-failed=$(echo "$summary" | sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/')
-if [ -z "$summary" ]; then total=0; failed=1; fi
-[ "$failed" -eq 0 ] || rc=1
+# CTest in build-test with its arguments; adds its counts to passed and failed.
+passed=0; failed=0
+run_ctest() { # log, ctest arguments...
+  local log=$1; shift
+  (cd build-test && ctest --output-on-failure -j2 --timeout 600 "$@") 2>&1 | tee "$log" || true
+  local summary n f
+  summary=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -1)
+  n=$(echo "$summary" | sed -E 's/.* out of ([0-9]+).*/\1/')
+  f=$(echo "$summary" | sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/')
+  if [ -z "$summary" ]; then n=0; f=1; fi
+  passed=$((passed + n - f)); failed=$((failed + f))
+  [ "$f" -eq 0 ] || rc=1
+}
+run_ctest "$work/ctest.log"
+if [ -n "$pipewire_server" ]; then
+  echo "== the live tests again, on PipeWire"
+  PULSE_SERVER=$pipewire_server run_ctest "$work/ctest-pipewire.log" -L pulse
+else
+  echo "The private PipeWire did not start: the live tests ran on PulseAudio only" >&2
+  failed=$((failed + 1)); rc=1
+fi
+
+if [ "${TARNO_SKIP_TSAN:-0}" != 1 ]; then
+  scripts/tsan.sh "$PULSE_SERVER" "$pipewire_server" 2>&1 | tee "$work/tsan.log" || rc=1
+  tsan=$(grep -E '^tsan: [0-9]+ passed, [0-9]+ failed' "$work/tsan.log" | tail -1)
+  if [ -n "$tsan" ]; then
+    passed=$((passed + $(echo "$tsan" | sed -E 's/tsan: ([0-9]+) passed.*/\1/')))
+    failed=$((failed + $(echo "$tsan" | sed -E 's/.* ([0-9]+) failed/\1/')))
+  else
+    failed=$((failed + 1))
+  fi
+fi
 
 fuzz_passed=0; fuzz_failed=0
 if [ "${TARNO_SKIP_FUZZ:-0}" != 1 ] && [ -x scripts/fuzz.sh ]; then
@@ -32,5 +65,5 @@ if [ "${TARNO_SKIP_FUZZ:-0}" != 1 ] && [ -x scripts/fuzz.sh ]; then
   fuzz_passed=$(grep -c '^fuzz: .* passed' "$work/fuzz.log" || true)
   fuzz_failed=$(grep -c '^fuzz: .* FAILED' "$work/fuzz.log" || true)
 fi
-echo "total: $((total - failed + fuzz_passed)) passed, $((failed + fuzz_failed)) failed"
+echo "total: $((passed + fuzz_passed)) passed, $((failed + fuzz_failed)) failed"
 exit $rc

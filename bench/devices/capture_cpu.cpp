@@ -1,7 +1,7 @@
 // Records from a PulseAudio source through TAudioRecord2 for a number of seconds and, at the same
 // time, with parecord in the same format; prints the CPU seconds of each, their ratio and the
 // frames the component lost.
-//   bench_capture_cpu [seconds=60] [source=tarno_sine]
+//   bench_capture_cpu [seconds=60] [source=mic.monitor]
 // Needs PULSE_SERVER (for example from scripts/pulse-private.sh). Build without sanitizers for
 // figures worth quoting.
 #include "audiobackend.h"
@@ -29,7 +29,7 @@ double CpuSeconds(const rusage& u) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 60;
-    const std::string source = argc > 2 ? argv[2] : "tarno_sine";
+    const std::string source = argc > 2 ? argv[2] : "mic.monitor";
     if (std::getenv("PULSE_SERVER") == nullptr)
         std::fprintf(stderr, "note: PULSE_SERVER is not set; using the session's server\n");
 

@@ -2,7 +2,7 @@
 // bit rate) through the program's start, capture events, encoder and stop, against
 // `parec | lame` with the same settings recording the same source at the same time.
 //
-//   bench_recording [seconds=60] [source=tarno_sine]
+//   bench_recording [seconds=60] [source=mic.monitor]
 // Needs PULSE_SERVER (scripts/pulse-private.sh start DIR). The program records from its
 // "Default input", which is the private daemon's default source.
 
@@ -83,7 +83,7 @@ double CpuSeconds(int who) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 60;
-    const QString source = argc > 2 ? argv[2] : "tarno_sine";
+    const QString source = argc > 2 ? argv[2] : "mic.monitor";
     if (std::getenv("PULSE_SERVER") == nullptr) {
         std::fprintf(stderr, "PULSE_SERVER is not set; start scripts/pulse-private.sh first\n");
         return 2;
