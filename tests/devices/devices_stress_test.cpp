@@ -3,14 +3,13 @@
 // after its end of play (while its drain may still be on its way), and captures stopped at
 // random moments. Run under ThreadSanitizer too (scripts/tsan.sh), with fewer cycles.
 #include "audiobackend.h"
+#include "livetools.h"
 #include "pcmtools.h"
-#include "privatesink.h"
 #include "taudioplayer2.h"
 #include "taudiorecord2.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QProcess>
 #include <QTimer>
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -44,9 +43,8 @@ TEST_F(DevicesStress, APlayerPlayedToTheEndStartsAgainAtOnce) {
     PrivateSink sink("devices_stress");
     ASSERT_TRUE(sink.Ok());
     // A reader on the monitor keeps the null sink's latency short, as a real device's is.
-    QProcess monitor;
-    monitor.start("parec", {"--device=" + sink.Monitor(), "--raw", "--latency-msec=20"});
-    monitor.waitForStarted(5000);
+    BackgroundTool monitor({"parec", "--device=" + sink.Monitor().toStdString(), "--raw",
+                            "--latency-msec=20", "/dev/null"});
 
     // Alternately two formats and lengths: a start after the end may also change the format.
     const PcmFormat formats[] = {{44100, 2, SampleType::S16}, {22050, 1, SampleType::S16}};
@@ -73,8 +71,6 @@ TEST_F(DevicesStress, APlayerPlayedToTheEndStartsAgainAtOnce) {
         ASSERT_EQ(ends, before + 1) << "no end of play after " << t.elapsed() << " ms";
         player.StopPlayback();
     }
-    monitor.kill();
-    monitor.waitForFinished(5000);
 }
 
 TEST_F(DevicesStress, CapturesStoppedAtRandomMomentsLoseNothing) {

@@ -5,7 +5,7 @@
 #include "audiobackend.h"
 #include "fakeports.h"
 #include "player.h"
-#include "privatesink.h"
+#include "livetools.h"
 #include "taudiofile2.h"
 #include "taudioplayer2.h"
 #include "testaudio.h"

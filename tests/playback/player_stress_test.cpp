@@ -5,8 +5,8 @@
 #include "appstate.h"
 #include "audiobackend.h"
 #include "fakeports.h"
+#include "livetools.h"
 #include "player.h"
-#include "privatesink.h"
 #include "taudiofile2.h"
 #include "taudioplayer2.h"
 #include "testaudio.h"
@@ -14,7 +14,6 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdlib>
@@ -44,8 +43,9 @@ protected:
         ASSERT_TRUE(sink->Ok()) << "could not load a null sink into the server";
         // A reader on the monitor keeps the sink's latency short, as a real device's is: an idle
         // null sink would hold every new stream back by up to its two-second default.
-        monitor.start("parec", {"--device=" + sink->Monitor(), "--raw", "--latency-msec=20"});
-        monitor.waitForStarted(5000);
+        monitor = std::make_unique<BackgroundTool>(
+            std::vector<std::string>{"parec", "--device=" + sink->Monitor().toStdString(), "--raw",
+                                     "--latency-msec=20", "/dev/null"});
         backend = MakePulseBackend("tarno-player-stress");
         audio = std::make_unique<TAudioPlayer2>(backend);
         ini = std::make_unique<TIniFile>(dir.filePath("tarnoRecord.ini"));
@@ -59,8 +59,7 @@ protected:
         player.reset();
         audio.reset();
         backend.reset();
-        monitor.kill();
-        monitor.waitForFinished(5000);
+        monitor.reset();
         sink.reset();
     }
 
@@ -75,7 +74,7 @@ protected:
 
     QTemporaryDir dir;
     std::unique_ptr<PrivateSink> sink;
-    QProcess monitor;
+    std::unique_ptr<BackgroundTool> monitor;
     std::shared_ptr<AudioBackend> backend;
     std::unique_ptr<TAudioPlayer2> audio;
     TAudioFile2 file;
