@@ -161,6 +161,17 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
     const std::string source = argc > 2 ? argv[2] : "mic.monitor";
+    // Playback goes to a sink of our own; libpulse reads PULSE_SINK when it connects.
+    QProcess load;
+    const QString sink = QString("tarno_bench_latency_%1").arg(getpid());
+    load.start("pactl", {"load-module", "module-null-sink", "sink_name=" + sink});
+    load.waitForFinished(5000);
+    const QString module = QString::fromUtf8(load.readAllStandardOutput()).trimmed();
+    if (load.exitCode() != 0 || module.isEmpty()) {
+        std::fprintf(stderr, "could not load a null sink\n");
+        return 1;
+    }
+    qputenv("PULSE_SINK", sink.toUtf8());
     auto backend = MakePulseBackend("Tarno latency benchmark");
     std::vector<AudioSource> sources;
     try {
@@ -175,7 +186,11 @@ int main(int argc, char** argv) {
     const QString server = QString::fromUtf8(info.readAllStandardOutput())
                                .section("Server Name: ", 1)
                                .section('\n', 0, 0);
-    std::printf("server: %s\n\n", server.toUtf8().constData());
+    std::printf("server: %s\n", server.toUtf8().constData());
+    std::printf(
+        "ours: from the call, connected to the server beforehand as the running program is\n"
+        "at a key press; parec and paplay: from the start of the process, so their figures\n"
+        "include their own start and connection.\n\n");
 
     // Capture: the record call to the first frame delivered, 50 ms fragments on both sides.
     Stats capOurs, capParec;
@@ -187,6 +202,7 @@ int main(int argc, char** argv) {
                 device = i;
         if (device < 0) {
             std::fprintf(stderr, "no source named %s\n", source.c_str());
+            QProcess::execute("pactl", {"unload-module", module});
             return 1;
         }
         rec.SelectDevice(device);
@@ -226,17 +242,7 @@ int main(int argc, char** argv) {
     }
     Compare("record call to the first captured frame", capOurs, capParec, "parec");
 
-    // Playback: the play call to the first sound on the monitor of a sink of our own.
-    QProcess load;
-    const QString sink = QString("tarno_bench_latency_%1").arg(getpid());
-    load.start("pactl", {"load-module", "module-null-sink", "sink_name=" + sink});
-    load.waitForFinished(5000);
-    const QString module = QString::fromUtf8(load.readAllStandardOutput()).trimmed();
-    if (load.exitCode() != 0 || module.isEmpty()) {
-        std::fprintf(stderr, "could not load a null sink\n");
-        return 1;
-    }
-    qputenv("PULSE_SINK", sink.toUtf8());
+    // Playback: the play call to the first sound on the sink's monitor.
     Stats playOurs, playPaplay;
     {
         QTemporaryDir dir;
