@@ -206,9 +206,10 @@ void RecordingControl::StopRecording() {
         }
     };
 
-    s.sample_base = 0;
-    // The file is closed even when the last block could not be written.
+    // The file is closed even when the last block could not be written. The capture's last
+    // timer event still counts from the base of the current stretch.
     attempt([&] { p_.record.StopCapture(); });
+    s.sample_base = 0;
     attempt([&] { p_.fileWrite.CloseFile(); });
     s.stopping = true;
 
@@ -246,8 +247,10 @@ void RecordingControl::StopRecording() {
 void RecordingControl::ToggleRecordPause() {
     AppState& s = p_.state;
     if (!s.record_paused) {
-        s.sample_base = s.sample_pos;
+        // The capture's last timer event moves the time on to the frames of the last block;
+        // the next stretch counts from there.
         p_.record.StopCapture();
+        s.sample_base = s.sample_pos;
     } else {
         p_.record.StartCapture();
     }

@@ -66,6 +66,10 @@ public:
     virtual std::size_t Read(std::uint8_t* dst, std::size_t maxBytes) = 0;
     // Frames the stream had to drop since it was opened (buffer full, gaps from the server).
     virtual std::int64_t LostFrames() const = 0;
+    // Frames the device has captured by now that have not yet reached Read: the audio on its
+    // way through the server. A stop waits for them, so a recording ends when it was stopped,
+    // not one server latency earlier. 0 when nothing is in flight or the server cannot tell.
+    virtual std::int64_t InFlightFrames() = 0;
     // Empty while the stream works; once it failed (the server went away, the device vanished),
     // the cause, and no further data arrives. Data already captured can still be read.
     virtual std::string Error() const = 0;

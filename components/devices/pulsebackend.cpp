@@ -253,8 +253,11 @@ public:
             std::max<std::size_t>(MsToBytes(format_, kCaptureFragmentMs), format_.BytesPerFrame()));
         // No device name follows the default source, also when the user changes it later.
         const char* dev = source == AudioBackend::kDefaultSource ? nullptr : source.c_str();
+        // Timing updates let InFlightFrames tell how much audio is still on its way.
+        const auto flags = static_cast<pa_stream_flags_t>(
+            PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
         try {
-            if (pa_stream_connect_record(stream_, dev, &attr, PA_STREAM_ADJUST_LATENCY) < 0)
+            if (pa_stream_connect_record(stream_, dev, &attr, flags) < 0)
                 throw ComponentError(what + ": " + core_->LastError());
             WaitUntilReady(*core_, stream_, what);
         } catch (...) {
@@ -275,6 +278,19 @@ public:
     }
     std::int64_t LostFrames() const override { return lost_.load(); }
     std::string Error() const override { return error_.Get(); }
+
+    std::int64_t InFlightFrames() override {
+        PulseCore::Lock lock(*core_);
+        if (stream_ == nullptr || pa_stream_get_state(stream_) != PA_STREAM_READY)
+            return 0;
+        pa_usec_t latency = 0;
+        int negative = 0;
+        if (pa_stream_get_latency(stream_, &latency, &negative) != 0 || negative)
+            return 0;
+        // What libpulse holds and the ring does not have yet is part of the latency too, but
+        // the read callback empties it at once; the rest is in the server and the device.
+        return static_cast<std::int64_t>(latency * static_cast<pa_usec_t>(format_.rate) / 1000000);
+    }
 
 private:
     static std::string Describe(const std::string& source) {

@@ -141,6 +141,7 @@ public:
         return ring_.Read(dst, maxBytes / bpf * bpf);
     }
     std::int64_t LostFrames() const override { return lost_; }
+    std::int64_t InFlightFrames() override { return 0; } // produced straight into the buffer
     std::string Error() const override {
         const_cast<SimCapture*>(this)->Pump();
         return error_;

@@ -9,8 +9,10 @@
 #include <QTimer>
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <limits>
 #include <optional>
+#include <thread>
 
 namespace {
 
@@ -20,6 +22,8 @@ constexpr int kPollMs = 60;
 // OnTimer comes about every 50 ms; the margin keeps a timer per 50 ms fragment despite jitter.
 constexpr int kTimerEventMs = 45;
 const char* const kDefaultInputName = "Default input";
+// The longest a stop waits for audio still in flight from the server.
+constexpr std::int64_t kInFlightWaitMs = 500;
 
 } // namespace
 
@@ -129,6 +133,37 @@ struct TAudioRecord2::Impl {
         }
     }
 
+    void EmitTimer() {
+        auto [left, right] = peaks.Take();
+        if (current == framesAtLastTimer) {
+            left = lastLeft;
+            right = lastRight;
+        }
+        framesAtLastTimer = current;
+        lastLeft = left;
+        lastRight = right;
+        emit q->OnTimer(current, left, right);
+    }
+
+    // The audio captured up to now that is still on its way through the server is part of the
+    // recording: wait for it (about one server latency, at most kInFlightWaitMs).
+    void AwaitInFlight() {
+        if (!stream || !stream->Error().empty())
+            return;
+        const std::int64_t inFlight = stream->InFlightFrames();
+        if (inFlight <= 0)
+            return;
+        const std::int64_t target = current + inFlight;
+        const auto deadline = std::chrono::steady_clock::now() +
+                              std::chrono::milliseconds(std::min<std::int64_t>(
+                                  kInFlightWaitMs, FramesToMs(inFlight, Format().rate) + 100));
+        while (current < target && std::chrono::steady_clock::now() < deadline &&
+               stream->Error().empty()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            ReadAll();
+        }
+    }
+
     void CloseStream() {
         if (!stream)
             return;
@@ -174,15 +209,7 @@ struct TAudioRecord2::Impl {
         const std::int64_t now = backend->NowMs();
         if (stream && now - lastTimerMs >= kTimerEventMs) {
             lastTimerMs = now;
-            auto [left, right] = peaks.Take();
-            if (current == framesAtLastTimer) {
-                left = lastLeft;
-                right = lastRight;
-            }
-            framesAtLastTimer = current;
-            lastLeft = left;
-            lastRight = right;
-            emit q->OnTimer(current, left, right);
+            EmitTimer();
         }
     }
 
@@ -349,8 +376,13 @@ void TAudioRecord2::StartCapture() {
 }
 
 void TAudioRecord2::StopCapture() {
+    const bool capturing = static_cast<bool>(d_->stream);
     d_->ReadAll();
+    d_->AwaitInFlight();
     d_->CloseStream();
+    // The frames read since the latest OnTimer count in the time shown as well.
+    if (capturing && d_->current != d_->framesAtLastTimer)
+        d_->EmitTimer();
     d_->EmitFullBlocks();
     if (!d_->pending.empty()) {
         Block rest;

@@ -52,7 +52,9 @@ public:
     void SetBufferSize(int bytes); // the block size of OnEndArrayRecord
 
     void StartCapture(); // starts or resumes
-    // Stops; before it returns, what was captured and not yet delivered comes out as a last,
+    // Stops; the audio captured up to this call that is still on its way from the server is
+    // awaited (about one server latency, at most half a second). Before it returns, a last
+    // OnTimer counts every frame read, and what was not yet delivered comes out as a last,
     // possibly shorter block through OnEndArrayRecord.
     void StopCapture();
     // After a StartCapture that found the selected device gone and recorded from "Default input"

@@ -516,6 +516,36 @@ TEST(SettingsDialog, RecordingSourceActsOnTheCaptureComponentAtOnce) {
     EXPECT_EQ(rig.ini.ReadInteger("rd", "rd", -1), 0);
 }
 
+TEST(SettingsDialog, TheInputListFollowsDevicesPluggedInAndOut) {
+    DialogRig rig;
+    Tfm_set& s = *rig.fm_set;
+    rig.FillDevicesLikeStartup();
+    Choose(s.cb_rd, 0); // "Simulated input"
+    ASSERT_EQ(rig.ini.ReadInteger("rd", "rd", -1), 0);
+
+    // A USB microphone appears, listed by the server before the chosen input: the list shows it
+    // at once, the chosen input stays chosen, and its new place is stored.
+    AudioSource usb;
+    usb.name = "usb_mic";
+    usb.description = "USB Microphone";
+    AudioSource input = *rig.backend->Source("sim_input");
+    rig.backend->ClearSources();
+    rig.backend->AddSource(usb);
+    rig.backend->AddSource(input);
+    ASSERT_EQ(s.cb_rd->count(), 3);
+    EXPECT_EQ(s.cb_rd->itemText(0), "USB Microphone");
+    EXPECT_EQ(s.cb_rd->itemText(2), "Default input");
+    EXPECT_EQ(s.cb_rd->currentText(), "Simulated input");
+    EXPECT_EQ(rig.ini.ReadInteger("rd", "rd", -1), 1);
+    EXPECT_EQ(s.cb_rdson->count(), 2) << "the chosen input's lines stay listed";
+
+    // The chosen input is pulled out: gone from the list, "Default input" shown in its place.
+    rig.backend->RemoveSource("sim_input");
+    ASSERT_EQ(s.cb_rd->count(), 2);
+    EXPECT_EQ(s.cb_rd->currentText(), "Default input");
+    EXPECT_EQ(s.cb_rdson->count(), 0);
+}
+
 // Receives what the about page hands to the desktop.
 class UrlCatcher : public QObject {
     Q_OBJECT
