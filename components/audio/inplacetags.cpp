@@ -243,15 +243,21 @@ bool Wma(TagFile& f, const TagValues& v) {
         objs.push_back({at, static_cast<std::size_t>(size), h.data() + at});
         at += static_cast<std::size_t>(size);
     }
-    if (at != h.size() || objs.size() < 3)
+    if (at != h.size())
         return false;
-    const Obj& cd = objs[objs.size() - 3];
-    const Obj& ecd = objs[objs.size() - 2];
-    const Obj& pad = objs[objs.size() - 1];
-    if (std::memcmp(cd.guid, kAsfContentDescriptionGuid, 16) != 0 ||
-        std::memcmp(ecd.guid, kAsfExtendedContentGuid, 16) != 0 ||
-        std::memcmp(pad.guid, kAsfPaddingGuid, 16) != 0)
+    // Our room: Content Description, Extended Content Description and Padding, one after the
+    // other.
+    std::size_t first = objs.size();
+    for (std::size_t i = 0; i + 2 < objs.size() && first == objs.size(); ++i)
+        if (std::memcmp(objs[i].guid, kAsfContentDescriptionGuid, 16) == 0 &&
+            std::memcmp(objs[i + 1].guid, kAsfExtendedContentGuid, 16) == 0 &&
+            std::memcmp(objs[i + 2].guid, kAsfPaddingGuid, 16) == 0)
+            first = i;
+    if (first == objs.size())
         return false;
+    const Obj& cd = objs[first];
+    const Obj& ecd = objs[first + 1];
+    const Obj& pad = objs[first + 2];
     // Nothing of someone else's may be lost: no copyright or rating, no other attributes.
     if (cd.size < 34 || Le(h.data() + cd.at + 28, 2) != 0 || Le(h.data() + cd.at + 32, 2) != 0)
         return false;
@@ -277,7 +283,7 @@ bool Wma(TagFile& f, const TagValues& v) {
         if (p > end)
             return false;
     }
-    const Bytes objects = RenderAsfTagObjects(v, h.size() - cd.at);
+    const Bytes objects = RenderAsfTagObjects(v, pad.at + pad.size - cd.at);
     if (objects.empty())
         return false;
     f.Write(cd.at, objects);

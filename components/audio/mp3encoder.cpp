@@ -148,9 +148,12 @@ void Mp3Encoder::Open(const std::string& path) {
         const std::vector<std::uint8_t> tag = RenderId3v2(TagValues{}, Id3RoomBytes());
         sink_.Write(tag.data(), tag.size());
         streamStart_ = tag.size();
-        const std::vector<unsigned char> placeholder = PlaceholderFrame(lame_);
-        sink_.Write(placeholder.data(), placeholder.size());
-        // LAME's first output starts with its own placeholder of that size, written over ours.
+        // Two frames: FFmpeg takes a stream for MP3 only when one frame leads to the next.
+        placeholder_ = PlaceholderFrame(lame_);
+        sink_.Write(placeholder_.data(), placeholder_.size());
+        sink_.Write(placeholder_.data(), placeholder_.size());
+        // LAME's first output starts with its own placeholder of that size, written over ours,
+        // and its audio frames replace the second one.
         sink_.Seek(streamStart_);
     } catch (...) {
         sink_.Abandon();
@@ -201,11 +204,21 @@ void Mp3Encoder::Close() {
         const int bytes = lame_encode_flush(lame_, out_.data(), static_cast<int>(out_.size()));
         if (bytes > 0)
             sink_.Write(out_.data(), static_cast<std::size_t>(bytes));
-        // The info frame replaces the placeholder LAME put first in the stream.
-        unsigned char tag[2880];
-        const std::size_t tagSize = lame_get_lametag_frame(lame_, tag, sizeof tag);
-        if (tagSize > 0 && tagSize <= sizeof tag && streamStart_ + tagSize <= sink_.Size())
-            sink_.WriteAt(streamStart_, tag, tagSize);
+        const std::uint64_t end = sink_.Position();
+        if (end - streamStart_ < 3 * placeholder_.size()) {
+            // Next to no audio (stopped before the first block): FFmpeg refuses a stream of an
+            // info frame and one frame, so the file keeps silent frames and no info frame.
+            for (int i = 0; i < 3; ++i)
+                sink_.Write(placeholder_.data(), placeholder_.size());
+        } else {
+            // The info frame replaces the placeholder LAME put first in the stream.
+            unsigned char tag[2880];
+            const std::size_t tagSize = lame_get_lametag_frame(lame_, tag, sizeof tag);
+            if (tagSize > 0 && tagSize <= sizeof tag && streamStart_ + tagSize <= sink_.Size())
+                sink_.WriteAt(streamStart_, tag, tagSize);
+            // What is left of the second placeholder after a very short recording.
+            sink_.Truncate(end);
+        }
         sink_.Close();
     } catch (...) {
         sink_.Abandon();

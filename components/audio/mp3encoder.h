@@ -38,6 +38,7 @@ private:
     lame_global_struct* lame_ = nullptr;
     FileSink sink_;
     std::uint64_t streamStart_ = 0; // the first audio frame, after the ID3v2 tag
+    std::vector<unsigned char> placeholder_;
     std::vector<unsigned char> out_;
     std::vector<short> left_, right_;
 };
