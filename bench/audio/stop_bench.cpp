@@ -16,7 +16,6 @@
 
 #include <QFile>
 #include <QString>
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -50,7 +49,8 @@ const std::vector<Format>& Formats() {
              s.bitrate = 128;
              f.SetMp3Encoder(s);
          }},
-        {"OGG 128 kbit/s", ".ogg", [](TAudioFile2& f) { f.SetOggFormat(44100, 2, 128, 128, 128, -1); }},
+        {"OGG 128 kbit/s", ".ogg",
+         [](TAudioFile2& f) { f.SetOggFormat(44100, 2, 128, 128, 128, -1); }},
         {"WMA 128 kbit/s", ".wma", [](TAudioFile2& f) { f.SetWmaFormat(10); }},
         {"WAV 44.1 kHz 16 bit", ".wav", [](TAudioFile2& f) { f.SetPcmFormat(44100, 2, 16); }},
         {"RAW PCM 16 bit", ".raw", [](TAudioFile2& f) { f.SetRawFormat(1, 44100, 2, 16); }},
@@ -90,7 +90,8 @@ void Record(TAudioFile2& f, const Format& fmt, const std::string& path, double s
         const std::int64_t n = std::min(block, frames - at);
         Block b(static_cast<std::size_t>(n * ch * 2));
         for (std::int64_t i = 0; i < n; ++i) {
-            const auto v = static_cast<std::int16_t>(8000 * std::sin(2 * M_PI * 440 * (at + i) / rate));
+            const auto v =
+                static_cast<std::int16_t>(8000 * std::sin(2 * M_PI * 440 * (at + i) / rate));
             for (int c = 0; c < ch; ++c) {
                 b[static_cast<std::size_t>((i * ch + c) * 2)] = v & 0xff;
                 b[static_cast<std::size_t>((i * ch + c) * 2 + 1)] = (v >> 8) & 0xff;
@@ -118,7 +119,8 @@ void LongMp3(const Bytes& base, int times, const std::string& out) {
                                   static_cast<std::size_t>(base[8] & 0x7f) << 7 | (base[9] & 0x7f));
     // The info frame would claim one minute: it becomes a silent frame of its size.
     static const int kbps[] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
-    const std::size_t info = 144 * kbps[base[tag + 2] >> 4] * 1000 / 44100 + ((base[tag + 2] >> 1) & 1);
+    const std::size_t info =
+        144 * kbps[base[tag + 2] >> 4] * 1000 / 44100 + ((base[tag + 2] >> 1) & 1);
     Bytes head(base.begin(), base.begin() + static_cast<std::ptrdiff_t>(tag + info));
     std::fill(head.begin() + static_cast<std::ptrdiff_t>(tag + 4), head.end(), 0);
     std::ofstream o(out, std::ios::binary);
@@ -159,7 +161,8 @@ void LongOgg(const Bytes& base, int times, const std::string& out) {
             ogg_page og{page.data(), static_cast<long>(header), page.data() + header,
                         static_cast<long>(page.size() - header)};
             ogg_page_checksum_set(&og);
-            o.write(reinterpret_cast<const char*>(page.data()), static_cast<std::streamsize>(page.size()));
+            o.write(reinterpret_cast<const char*>(page.data()),
+                    static_cast<std::streamsize>(page.size()));
         }
     }
 }
@@ -210,7 +213,8 @@ void LongRaw(int seconds, const std::string& out) {
 }
 
 // The cached long file for `fmt`, made from `base` (a closed 1-minute recording) if missing.
-std::string LongFile(const std::string& cache, const Format& fmt, int seconds, const std::string& base) {
+std::string LongFile(const std::string& cache, const Format& fmt, int seconds,
+                     const std::string& base) {
     const std::string path = cache + "/long_" + std::to_string(seconds) + "s" + fmt.ext;
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0 && st.st_size > 0)
@@ -301,11 +305,12 @@ int main(int argc, char** argv) {
                 const double stop = closeMs + Median(tagMs);
                 if (seconds == 60)
                     oneMinute = stop;
-                const bool ok = stop < 50 && (seconds == 60 || stop <= 2 * std::max(oneMinute, 1.0));
+                const bool ok =
+                    stop < 50 && (seconds == 60 || stop <= 2 * std::max(oneMinute, 1.0));
                 failures += ok ? 0 : 1;
-                std::printf("%-20s %7dm %10.1f %9.2f %9.2f %9.2f %10.2fx%s\n", fmt.name, seconds / 60,
-                            st.st_size / 1e6, closeMs, Median(tagMs), stop, stop / oneMinute,
-                            ok ? "" : "  (over target)");
+                std::printf("%-20s %7dm %10.1f %9.2f %9.2f %9.2f %10.2fx%s\n", fmt.name,
+                            seconds / 60, st.st_size / 1e6, closeMs, Median(tagMs), stop,
+                            stop / oneMinute, ok ? "" : "  (over target)");
             }
         }
     } catch (const ComponentError& e) {

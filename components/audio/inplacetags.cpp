@@ -106,7 +106,8 @@ private:
 bool Mp3(TagFile& f, const TagValues& v) {
     const Bytes head = f.Read(0, 10);
     const std::size_t size = Id3TagSize(head.data(), head.size());
-    if (size == 0 || size > f.Size())
+    // Our room is a few tens of kilobytes; a larger tag is someone else's.
+    if (size == 0 || size > f.Size() || size > (1u << 20))
         return false;
     const Bytes old = f.Read(0, size);
     if (!Id3HoldsOnlyOurFrames(old))
@@ -318,7 +319,8 @@ bool Rf64(TagFile& f, const TagValues& v) {
     if (tail == 0 || tail > f.Size() + 1)
         return false;
     std::uint64_t keepEnd = tail;
-    for (at = tail; at + 8 <= f.Size();) {
+    at = tail;
+    for (int i = 0; i < 64 && at + 8 <= f.Size(); ++i) {
         const Bytes c = f.Read(at, 8);
         const std::uint64_t size = Le(c.data() + 4, 4);
         const bool tagChunk = std::memcmp(c.data(), "LIST", 4) == 0 ||
