@@ -246,4 +246,31 @@ TEST(AudioTags, TagsBesideOursSendTheFileThroughTagLibAndSurvive) {
     }
 }
 
+TEST(AudioTags, ValuesLongerThanTheRoomStillGoInThroughTagLib) {
+    // Longer than anything the settings store gives, but a caller may: the file is rewritten
+    // around a larger tag, and the audio stays the same.
+    TAudioInformation2 t = Tags();
+    const QString huge = Repeat(QString::fromUtf8("𝄞"), 3000);
+    t.Put("infoTitle", huge);
+    t.Put("infoComments", huge);
+    t.Put("infoAlbum", huge);
+    for (const FormatCase& fc : AllFormatCases()) {
+        if (fc.name != "mp3_vbr" && fc.name != "ogg_quality" && fc.name != "wma_preset1")
+            continue;
+        const std::string path = TempDir() + "/huge_" + fc.name + fc.ext;
+        TAudioFile2 w;
+        fc.configure(w);
+        WriteTone(w, path, 1.0);
+        w.CloseFile();
+        const std::int64_t frames = DecodeWithFfmpeg(path).Frames();
+        ASSERT_NO_THROW(t.WriteTags(QString::fromStdString(path))) << fc.name;
+        TagLib::FileRef ref(path.c_str());
+        ASSERT_FALSE(ref.isNull()) << fc.name;
+        EXPECT_EQ(QString::fromStdString(ref.tag()->title().to8Bit(true)), huge) << fc.name;
+        EXPECT_EQ(QString::fromStdString(ref.tag()->artist().to8Bit(true)), QString("Artist ☂"))
+            << fc.name;
+        EXPECT_EQ(DecodeWithFfmpeg(path).Frames(), frames) << fc.name;
+    }
+}
+
 } // namespace
