@@ -122,13 +122,14 @@ void WmaEncoder::Open(const std::string& path) {
             fail("the ASF header FFmpeg wrote has an unexpected layout");
         io_->CaptureBelow(header_.size());
         sink_.WriteAt(0, header_.data(), header_.size());
-    } catch (const ComponentError&) {
+        flushedMs_ = 0;
+        UpdateHeader();
+    } catch (...) {
         Release();
         throw;
     }
     pending_.assign(static_cast<std::size_t>(input_.channels), {});
     nextPts_ = 0;
-    flushedMs_ = 0;
     failed_ = false;
 }
 
