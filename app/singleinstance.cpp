@@ -1,6 +1,8 @@
 #include "singleinstance.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QThread>
@@ -17,7 +19,8 @@ constexpr int kClientMs = 2000;
 } // namespace
 
 SingleInstance::SingleInstance(const QString& runtimeDir, QObject* parent)
-    : QObject(parent), lock_(runtimeDir + QStringLiteral("/tarno-recorder.lock")),
+    : QObject(parent), runtimeDir_(runtimeDir),
+      lock_(runtimeDir + QStringLiteral("/tarno-recorder.lock")),
       socketPath_(runtimeDir + QStringLiteral("/tarno-recorder.socket")) {
     // The program runs for days: age alone never makes the lock stale.
     lock_.setStaleLockTime(0);
@@ -30,6 +33,14 @@ SingleInstance::~SingleInstance() {
 }
 
 SingleInstance::Outcome SingleInstance::Acquire(QString* why) {
+    // Never a lock relative to the working folder or at the file system's root.
+    if (runtimeDir_.isEmpty() || !QDir::isAbsolutePath(runtimeDir_) ||
+        !QFileInfo(runtimeDir_).isDir()) {
+        if (why)
+            *why = QStringLiteral("no runtime folder (%1)")
+                       .arg(runtimeDir_.isEmpty() ? QStringLiteral("none") : runtimeDir_);
+        return Outcome::Unguarded;
+    }
     if (lock_.tryLock(0))
         return Outcome::First;
     if (lock_.error() != QLockFile::LockFailedError) {

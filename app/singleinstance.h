@@ -22,7 +22,7 @@ public:
     enum class Outcome {
         First,          // this process holds the lock and should run
         AlreadyRunning, // another live process holds it: call AskRunningToShow and end
-        Unguarded,      // the lock could not be made (folder missing, not writable): run anyway
+        Unguarded,      // the lock could not be made (no runtime folder, not writable): run anyway
     };
 
     // `runtimeDir` must exist and be private to the user; the lock and the socket live there.
@@ -51,6 +51,7 @@ public:
 private:
     void Answer();
 
+    QString runtimeDir_;
     QLockFile lock_;
     QString socketPath_;
     std::function<void()> show_;

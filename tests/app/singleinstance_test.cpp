@@ -1,6 +1,7 @@
 #include "singleinstance.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -12,6 +13,7 @@
 #include <future>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
 namespace {
 
@@ -103,7 +105,18 @@ TEST(SingleInstance, NoAnswerAndNoFolderAreReportedNotHidden) {
 
     SingleInstance nowhere(runtime.path() + "/missing");
     EXPECT_EQ(nowhere.Acquire(&why), Outcome::Unguarded);
-    EXPECT_TRUE(why.contains("/missing/tarno-recorder.lock")) << why.toStdString();
+    EXPECT_TRUE(why.contains(runtime.path() + "/missing")) << why.toStdString();
+    // No runtime folder at all: no lock in the working folder or at the root instead.
+    SingleInstance none(QString{});
+    EXPECT_EQ(none.Acquire(&why), Outcome::Unguarded);
+    EXPECT_FALSE(QFileInfo::exists("/tarno-recorder.lock"));
+    EXPECT_FALSE(QFileInfo::exists("tarno-recorder.lock"));
+    // A folder the lock cannot be written into.
+    QDir().mkpath(runtime.path() + "/locked");
+    QFile::setPermissions(runtime.path() + "/locked", QFile::ReadOwner | QFile::ExeOwner);
+    SingleInstance readOnly(runtime.path() + "/locked");
+    if (::geteuid() != 0) // root writes anyway
+        EXPECT_EQ(readOnly.Acquire(&why), Outcome::Unguarded);
 }
 
 TEST(SingleInstance, AStrangerOnTheSocketIsDroppedAndShowsNothing) {
