@@ -47,7 +47,7 @@ struct Answer {
     QString err;
 };
 
-Answer Run(const CommandLine& line) {
+Answer AnswerFor(const CommandLine& line) {
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
     const int code = AnswerCommandLine(
@@ -66,7 +66,7 @@ Answer Run(const CommandLine& line) {
 }
 
 TEST(CommandLine, HelpIsOneScreenThatSaysWhereSettingsAndRecordingsLive) {
-    const Answer a = Run({Action::ShowHelp, {}});
+    const Answer a = AnswerFor({Action::ShowHelp, {}});
     EXPECT_EQ(a.code, 0);
     EXPECT_TRUE(a.err.isEmpty());
     EXPECT_TRUE(a.out.startsWith("Usage: tarno-recorder")) << a.out.toStdString();
@@ -77,24 +77,24 @@ TEST(CommandLine, HelpIsOneScreenThatSaysWhereSettingsAndRecordingsLive) {
     for (const QString& l : lines)
         EXPECT_LE(l.size(), 80) << l.toStdString();
 
-    const Answer v = Run({Action::ShowVersion, {}});
+    const Answer v = AnswerFor({Action::ShowVersion, {}});
     EXPECT_EQ(v.code, 0);
     EXPECT_EQ(v.out, "tarno-recorder (Tarno MP3 Recorder) " TARNO_VERSION "\n");
     EXPECT_TRUE(v.err.isEmpty());
 }
 
 TEST(CommandLine, RefusalGoesToStderrWithExitCodeTwoAndShowsNoControlCharacters) {
-    const Answer a = Run({Action::Refuse, "--bogus"});
+    const Answer a = AnswerFor({Action::Refuse, "--bogus"});
     EXPECT_EQ(a.code, 2);
     EXPECT_TRUE(a.out.isEmpty());
     EXPECT_EQ(a.err, "tarno-recorder: unknown option '--bogus'\n"
                      "Try 'tarno-recorder --help' for more information.\n");
 
-    const Answer b = Run({Action::Refuse, "take.mp3"});
+    const Answer b = AnswerFor({Action::Refuse, "take.mp3"});
     EXPECT_TRUE(b.err.startsWith("tarno-recorder: unexpected argument 'take.mp3'"));
 
     // An escape sequence in an argument does not reach the terminal.
-    const Answer c = Run({Action::Refuse, QString("--x\x1b]0;owned\x07")});
+    const Answer c = AnswerFor({Action::Refuse, QString("--x\x1b]0;owned\x07")});
     EXPECT_FALSE(c.err.contains(QChar(0x1b)));
     EXPECT_TRUE(c.err.contains("'--x?]0;owned?'")) << c.err.toStdString();
 }
