@@ -52,7 +52,7 @@ dpkg-deb -x "$deb" "$work/content"
 
 lintian_clean() {
   # Informational and pedantic tags are listed for the record; errors and warnings fail.
-  lintian --pedantic --display-info --no-tag-display-limit "$deb" | tee "$work/lintian.txt"
+  lintian --pedantic --display-info --tag-display-limit 0 "$deb" | tee "$work/lintian.txt"
   ! grep -q '^[EW]:' "$work/lintian.txt"
 }
 check lintian lintian_clean
@@ -92,9 +92,12 @@ cat >"$work/bin/xdg-open" <<EOS
 echo "\$1" >>"$work/opened"
 EOS
 chmod +x "$work/bin/xdg-open"
-Xvfb :93 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & display_pid=$!
-sleep 1
-user_env=(env -u XDG_CURRENT_DESKTOP -u DESKTOP_SESSION -u QT_QPA_PLATFORM DISPLAY=:93
+# A free display number, chosen by the server itself.
+Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5>"$work/display" >/dev/null 2>&1 &
+display_pid=$!
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+disp=":$(head -1 "$work/display")"
+user_env=(env -u XDG_CURRENT_DESKTOP -u DESKTOP_SESSION -u QT_QPA_PLATFORM DISPLAY="$disp"
           HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_DATA_HOME="$work/home/.local/share"
           XDG_RUNTIME_DIR="$work/runtime" PATH="$work/bin:$PATH")
 
@@ -113,11 +116,11 @@ stop_program() {
 
 runs_with_skin_and_icon() {
   local win
-  win=$(DISPLAY=:93 start_program) || { echo "no main window"; cat "$work/program.err"; return 1; }
+  win=$(DISPLAY="$disp" start_program) || { echo "no main window"; cat "$work/program.err"; return 1; }
   echo "main window $win"
   cp "$work/program.err" "$work/first.err"
   if grep -q 'mp3enc.skn' "$work/first.err"; then cat "$work/first.err"; return 1; fi
-  DISPLAY=:93 xprop -id "$win" _NET_WM_ICON >"$work/icon.txt"
+  DISPLAY="$disp" xprop -id "$win" _NET_WM_ICON >"$work/icon.txt"
   # Qt hands the window manager every size up to 128 pixels.
   for s in 16 22 24 32 48 64 128; do
     grep -q "Icon ($s x $s)" "$work/icon.txt" || { echo "no ${s}x$s window icon"; head -c 300 "$work/icon.txt"; return 1; }
@@ -131,7 +134,7 @@ click_help() { # clicks the skin's help element and waits for xdg-open
   rect=$(grep -o '"name": "help"[^]]*' /usr/share/tarno-recorder/mp3enc.skn | grep -o '\[.*' | tr -d '[ ')
   IFS=, read -r x y w h <<<"$rect"
   rm -f "$work/opened"
-  DISPLAY=:93 xdotool mousemove --window "$(cat "$work/win")" $((x + w / 2)) $((y + h / 2)) click 1
+  DISPLAY="$disp" xdotool mousemove --window "$(cat "$work/win")" $((x + w / 2)) $((y + h / 2)) click 1
   for _ in $(seq 50); do [ -s "$work/opened" ] && break; sleep 0.1; done
   cat "$work/opened" 2>/dev/null
 }
@@ -166,7 +169,7 @@ second_start_hands_over() {
   "${user_env[@]}" timeout 20 /usr/bin/tarno-recorder >/dev/null 2>&1 || rc=$?
   echo "second start exit code $rc"
   local windows
-  windows=$(DISPLAY=:93 xdotool search --onlyvisible --name '^Tarno MP3 Recorder$' | wc -l)
+  windows=$(DISPLAY="$disp" xdotool search --onlyvisible --name '^Tarno MP3 Recorder$' | wc -l)
   echo "main windows: $windows"
   [ "$rc" -eq 0 ] && [ "$windows" -eq 1 ] && kill -0 "$(cat "$work/program.pid")"
 }
