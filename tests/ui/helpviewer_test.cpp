@@ -1,5 +1,6 @@
 #include "helpviewer.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QElapsedTimer>
