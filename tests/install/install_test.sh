@@ -58,7 +58,8 @@ case "$what" in
     depends=$(dpkg-deb -f "$deb" Depends)
     echo "Depends: $depends"
     dpkg-deb -x "$deb" "$work/root"
-    exe=$(find "$work/root" -type f -name tarno-recorder | head -1)
+    exe="$work/root/usr/bin/tarno-recorder"
+    [ -x "$exe" ] || { echo "no program in the package"; exit 1; }
     names=$(echo "$depends" | tr ',|' '\n\n' | sed 's/(.*//; s/ //g')
     covered() { # a package named in Depends, or pulled in by one that is (libtag1v5 -> -vanilla)
       echo "$names" | grep -qx "$1" && return 0
