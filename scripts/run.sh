@@ -13,7 +13,8 @@ if [ "${1:-}" = "--look" ]; then
   eval "$(scripts/pulse-private.sh start "$work/pulse")"; export PULSE_SERVER
   Xvfb :77 -screen 0 1024x768x24 >/dev/null 2>&1 & xpid=$!
   sleep 1
-  DISPLAY=:77 HOME="$work" XDG_CONFIG_HOME="$work/.config" "$exe" & ppid=$!
+  mkdir -m 700 "$work/runtime"
+  DISPLAY=:77 HOME="$work" XDG_CONFIG_HOME="$work/.config" XDG_RUNTIME_DIR="$work/runtime" "$exe" & ppid=$!
   sleep 3
   DISPLAY=:77 import -window root "$work/screenshot.png" 2>/dev/null || true
   echo "Screenshot: $work/screenshot.png (the program runs on display :77 until you press Enter)"

@@ -15,6 +15,7 @@ packages=(
   pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber xvfb xauth x11-utils dbus dbus-x11
   ffmpeg lame vorbis-tools sox clang libclang-rt-14-dev fp-utils imagemagick
   dpkg-dev fakeroot file xdg-utils
+  lintian appstream desktop-file-utils xdotool
 )
 missing=()
 for p in "${packages[@]}"; do

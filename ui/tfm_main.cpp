@@ -1,6 +1,7 @@
 #include "tfm_main.h"
 
 #include "appeventfilter.h"
+#include "helpviewer.h"
 #include "player.h"
 #include "prompts.h"
 #include "publisher.h"
@@ -172,7 +173,7 @@ void Tfm_main::FormShow() {
     // recording start stores only what the user chose, and the stored schedule is in force.
     fm_set->LoadFromStore();
 
-    const bool skinLoaded = Skin1.LoadSkin(env_.exeDir + "/mp3enc.skn");
+    const bool skinLoaded = Skin1.LoadSkin(env_.dataDir + "/mp3enc.skn");
     Skin1.ApplySkin(this);
     Skin1.ApplySkinForm(this, "mp3recorder");
     AmpBar1->raise();
@@ -367,7 +368,7 @@ void Tfm_main::CloseSettings() {
 
 void Tfm_main::OpenHelp() {
     // The desktop's viewer; the program does not wait for it and a failure is not reported.
-    QDesktopServices::openUrl(QUrl::fromLocalFile(env_.exeDir + "/help/Tarnomp3recorder.chm"));
+    help::Open(env_.dataDir, this);
 }
 
 void Tfm_main::OpenWeb() {

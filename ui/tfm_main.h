@@ -32,7 +32,7 @@ class AppEventFilter;
 // files are, the sound server and how to ask the user.
 struct MainEnvironment {
     TIniFile* store = nullptr;
-    QString exeDir;           // the executable's folder: skin and help live here
+    QString dataDir; // the skin and the help: beside the executable, or in share/ installed
     QString defaultOutputDir; // "<home>/My Recorder"
     std::shared_ptr<AudioBackend> backend;
     Prompts* prompts = nullptr;

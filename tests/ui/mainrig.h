@@ -66,7 +66,7 @@ struct MainRig {
     void Start() {
         MainEnvironment env;
         env.store = store.get();
-        env.exeDir = exeDir();
+        env.dataDir = exeDir();
         env.defaultOutputDir = outputDir();
         env.backend = backend;
         env.prompts = &prompts;
