@@ -69,5 +69,13 @@ if [ "${TARNO_SKIP_FUZZ:-0}" != 1 ] && [ -x scripts/fuzz.sh ]; then
   fuzz_passed=$(grep -c '^fuzz: .* passed' "$work/fuzz.log" || true)
   fuzz_failed=$(grep -c '^fuzz: .* FAILED' "$work/fuzz.log" || true)
 fi
-echo "total: $((passed + fuzz_passed)) passed, $((failed + fuzz_failed)) failed"
+# The Debian package: built, checked by lintian and appstreamcli, installed, run and removed.
+pkg_passed=0; pkg_failed=0
+if [ "${TARNO_SKIP_PACKAGE:-0}" != 1 ]; then
+  scripts/package-test.sh 2>&1 | tee "$work/package.log" || rc=1
+  pkg_passed=$(grep -c '^package: .* passed$' "$work/package.log" || true)
+  pkg_failed=$(grep -c '^package: .* FAILED$' "$work/package.log" || true)
+  if [ "$pkg_passed" -eq 0 ] && [ "$pkg_failed" -eq 0 ]; then pkg_failed=1; rc=1; fi
+fi
+echo "total: $((passed + fuzz_passed + pkg_passed)) passed, $((failed + fuzz_failed + pkg_failed)) failed"
 exit $rc
