@@ -8,6 +8,7 @@ extern "C" {
 #include <libavutil/mem.h>
 }
 
+#include <algorithm>
 #include <cstdio>
 
 std::string AvErrorText(int err) {
@@ -41,7 +42,20 @@ int AvioSink::WritePacket(void* opaque, std::uint8_t* buf, int size) {
     if (!self->failure_.empty())
         return AVERROR(EIO);
     try {
-        self->sink_.Write(buf, static_cast<std::size_t>(size));
+        std::size_t n = static_cast<std::size_t>(size);
+        const std::uint64_t at = self->sink_.Position();
+        if (at < self->captureEnd_) {
+            const std::size_t held =
+                static_cast<std::size_t>(std::min<std::uint64_t>(n, self->captureEnd_ - at));
+            if (self->captured_.size() < at + held)
+                self->captured_.resize(static_cast<std::size_t>(at + held));
+            std::copy(buf, buf + held, self->captured_.begin() + static_cast<std::ptrdiff_t>(at));
+            self->sink_.Seek(at + held);
+            buf += held;
+            n -= held;
+        }
+        if (n > 0)
+            self->sink_.Write(buf, n);
     } catch (const std::exception& e) {
         self->failure_ = e.what();
         return AVERROR(EIO);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct AVIOContext;
 
@@ -26,6 +27,10 @@ public:
     void Check(int rc, const char* what) const;
     // Pushes buffered bytes to the file and raises on failure.
     void Flush();
+    // From now on, bytes the muxer writes below `end` go into Captured() instead of the file
+    // (for a header the caller writes itself); 0 ends capturing.
+    void CaptureBelow(std::uint64_t end) { captureEnd_ = end; }
+    const std::vector<std::uint8_t>& Captured() const { return captured_; }
 
 private:
     static int WritePacket(void* opaque, std::uint8_t* buf, int size);
@@ -34,4 +39,6 @@ private:
     FileSink& sink_;
     AVIOContext* ctx_ = nullptr;
     std::string failure_;
+    std::uint64_t captureEnd_ = 0;
+    std::vector<std::uint8_t> captured_;
 };

@@ -59,6 +59,17 @@ void FileSink::Write(const void* data, std::size_t size) {
     pos_ += size;
 }
 
+void FileSink::Truncate(std::uint64_t size) {
+    if (failed_)
+        throw ComponentError(failure_);
+    if (fd_ < 0 || size >= size_)
+        return;
+    while (::ftruncate(fd_, static_cast<off_t>(size)) != 0)
+        if (errno != EINTR)
+            Fail(errno);
+    size_ = size;
+}
+
 void FileSink::Seek(std::uint64_t offset) {
     pos_ = offset;
 }

@@ -27,6 +27,8 @@ public:
     // Moves the append position (for containers that patch their headers through one stream).
     void Seek(std::uint64_t offset);
     std::uint64_t Position() const { return pos_; }
+    // Cuts the file to `size` bytes (not beyond the current size).
+    void Truncate(std::uint64_t size);
     std::uint64_t Size() const { return size_; }
     bool Failed() const { return failed_; }
 

@@ -2,6 +2,7 @@
 
 #include "componenterror.h"
 #include "pcmconvert.h"
+#include "tagroom.h"
 
 #include <algorithm>
 #include <lame/lame.h>
@@ -31,6 +32,64 @@ int Mp3Encoder::MaxBitrate(int sampleRate) {
     default:
         return 0;
     }
+}
+
+namespace {
+
+// The length of the MPEG audio layer III frame whose header is at `h`, 0 if it is none.
+std::size_t FrameLength(const unsigned char* h) {
+    static const int kMpeg1[] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
+    static const int kMpeg2[] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
+    static const int kRates[3][3] = {
+        {11025, 12000, 8000}, {22050, 24000, 16000}, {44100, 48000, 32000}};
+    if (h[0] != 0xff || (h[1] & 0xe0) != 0xe0 || ((h[1] >> 1) & 3) != 1)
+        return 0;
+    const int version = (h[1] >> 3) & 3; // 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5
+    const int bitrateIndex = h[2] >> 4, rateIndex = (h[2] >> 2) & 3;
+    if (version == 1 || bitrateIndex == 0 || bitrateIndex == 15 || rateIndex == 3)
+        return 0;
+    const int rate = kRates[version == 3 ? 2 : version == 2 ? 1 : 0][rateIndex];
+    const int kbps = version == 3 ? kMpeg1[bitrateIndex] : kMpeg2[bitrateIndex];
+    const int factor = version == 3 ? 144 : 72;
+    return static_cast<std::size_t>(factor * kbps * 1000 / rate + ((h[2] >> 1) & 1));
+}
+
+} // namespace
+
+std::vector<unsigned char> Mp3Encoder::PlaceholderFrame(lame_global_struct* configured) {
+    // LAME hands out its placeholder for the info frame only with its first encoded audio. A
+    // second encoder set up the same way is run on silence to obtain a frame of the same size,
+    // so the file holds a decodable stream from the moment it is created.
+    std::vector<unsigned char> frame;
+    lame_global_struct* scratch = lame_init();
+    if (scratch == nullptr)
+        return frame;
+    lame_set_in_samplerate(scratch, lame_get_in_samplerate(configured));
+    lame_set_out_samplerate(scratch, lame_get_out_samplerate(configured));
+    lame_set_num_channels(scratch, lame_get_num_channels(configured));
+    lame_set_mode(scratch, lame_get_mode(configured));
+    lame_set_quality(scratch, 9);
+    lame_set_bWriteVbrTag(scratch, 1);
+    lame_set_VBR(scratch, lame_get_VBR(configured));
+    lame_set_VBR_quality(scratch, lame_get_VBR_quality(configured));
+    lame_set_VBR_max_bitrate_kbps(scratch, lame_get_VBR_max_bitrate_kbps(configured));
+    lame_set_VBR_hard_min(scratch, lame_get_VBR_hard_min(configured));
+    lame_set_brate(scratch, lame_get_brate(configured));
+    if (lame_init_params(scratch) >= 0) {
+        std::vector<short> silence(1152, 0);
+        std::vector<unsigned char> out(16384);
+        int bytes = 0;
+        for (int i = 0; i < 64 && bytes == 0; ++i)
+            bytes = lame_encode_buffer(scratch, silence.data(), silence.data(), 1152, out.data(),
+                                       static_cast<int>(out.size()));
+        if (bytes == 0)
+            bytes = lame_encode_flush(scratch, out.data(), static_cast<int>(out.size()));
+        const std::size_t length = bytes >= 4 ? FrameLength(out.data()) : 0;
+        if (length > 0 && length <= static_cast<std::size_t>(bytes))
+            frame.assign(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(length));
+    }
+    lame_close(scratch);
+    return frame;
 }
 
 Mp3Encoder::Mp3Encoder(const Mp3EncoderSettings& settings) : settings_(settings) {
@@ -84,7 +143,20 @@ void Mp3Encoder::Open(const std::string& path) {
     }
     try {
         sink_.Create(path);
+        // Room for the tags at the front, then a frame where the info frame goes: the file is
+        // an MP3 with a tag from the start, and the tags written at the stop move nothing.
+        const std::vector<std::uint8_t> tag = RenderId3v2(TagValues{}, Id3RoomBytes());
+        sink_.Write(tag.data(), tag.size());
+        streamStart_ = tag.size();
+        // Two frames: FFmpeg takes a stream for MP3 only when one frame leads to the next.
+        placeholder_ = PlaceholderFrame(lame_);
+        sink_.Write(placeholder_.data(), placeholder_.size());
+        sink_.Write(placeholder_.data(), placeholder_.size());
+        // LAME's first output starts with its own placeholder of that size, written over ours,
+        // and its audio frames replace the second one.
+        sink_.Seek(streamStart_);
     } catch (...) {
+        sink_.Abandon();
         Release();
         throw;
     }
@@ -132,11 +204,21 @@ void Mp3Encoder::Close() {
         const int bytes = lame_encode_flush(lame_, out_.data(), static_cast<int>(out_.size()));
         if (bytes > 0)
             sink_.Write(out_.data(), static_cast<std::size_t>(bytes));
-        // The info frame replaces the placeholder LAME put first in the stream.
-        unsigned char tag[2880];
-        const std::size_t tagSize = lame_get_lametag_frame(lame_, tag, sizeof tag);
-        if (tagSize > 0 && tagSize <= sizeof tag && tagSize <= sink_.Size())
-            sink_.WriteAt(0, tag, tagSize);
+        const std::uint64_t end = sink_.Position();
+        if (end - streamStart_ < 3 * placeholder_.size()) {
+            // Next to no audio (stopped before the first block): FFmpeg refuses a stream of an
+            // info frame and one frame, so the file keeps silent frames and no info frame.
+            for (int i = 0; i < 3; ++i)
+                sink_.Write(placeholder_.data(), placeholder_.size());
+        } else {
+            // The info frame replaces the placeholder LAME put first in the stream.
+            unsigned char tag[2880];
+            const std::size_t tagSize = lame_get_lametag_frame(lame_, tag, sizeof tag);
+            if (tagSize > 0 && tagSize <= sizeof tag && streamStart_ + tagSize <= sink_.Size())
+                sink_.WriteAt(streamStart_, tag, tagSize);
+            // What is left of the second placeholder after a very short recording.
+            sink_.Truncate(end);
+        }
         sink_.Close();
     } catch (...) {
         sink_.Abandon();

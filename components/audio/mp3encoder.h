@@ -10,8 +10,9 @@ struct lame_global_struct;
 
 // MPEG audio layer III through LAME. Constant bit rate, or LAME's VBR (mtrh) with the VBR quality
 // and the VBR bit rate as the maximum. LAME's info frame (Xing/LAME tag) is written over the first
-// frame at close, so players show the right length and seek well; until then the placeholder
-// frame LAME emits first keeps the file decodable.
+// frame at close, so players show the right length and seek well; until then a placeholder
+// frame of its size keeps the file decodable. The file starts with an ID3v2 tag holding room for
+// the tags (see tagroom.h), so tagging the finished recording never moves its audio.
 class Mp3Encoder : public AudioEncoder {
 public:
     explicit Mp3Encoder(const Mp3EncoderSettings& settings);
@@ -29,11 +30,15 @@ public:
 
 private:
     void Release();
+    // A silent frame of the size LAME's info frame takes for `configured`'s settings.
+    static std::vector<unsigned char> PlaceholderFrame(lame_global_struct* configured);
 
     Mp3EncoderSettings settings_;
     PcmFormat input_;
     lame_global_struct* lame_ = nullptr;
     FileSink sink_;
+    std::uint64_t streamStart_ = 0; // the first audio frame, after the ID3v2 tag
+    std::vector<unsigned char> placeholder_;
     std::vector<unsigned char> out_;
     std::vector<short> left_, right_;
 };

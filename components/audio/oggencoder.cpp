@@ -2,6 +2,7 @@
 
 #include "componenterror.h"
 #include "pcmconvert.h"
+#include "tagroom.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -90,11 +91,27 @@ void OggEncoder::Open(const std::string& path) {
 
     ogg_packet header, comments, codebooks;
     vorbis_analysis_headerout(&st->vd, &st->vc, &header, &comments, &codebooks);
-    ogg_stream_packetin(&st->os, &header);
-    ogg_stream_packetin(&st->os, &comments);
-    ogg_stream_packetin(&st->os, &codebooks);
+    // The comment packet carries room for the tags: the same fields libvorbis writes (its
+    // vendor string, no comments yet) followed by zeros up to a fixed size. Alone on its pages,
+    // it can later be rewritten in place without touching a page of audio.
+    std::string vendor;
+    bool onlyOurs = false;
+    std::vector<std::uint8_t> room;
+    if (ParseVorbisComment(
+            std::vector<std::uint8_t>(comments.packet, comments.packet + comments.bytes), vendor,
+            onlyOurs))
+        room = RenderVorbisComment(vendor, TagValues{}, VorbisCommentRoomBytes());
+    if (!room.empty()) {
+        comments.packet = room.data();
+        comments.bytes = static_cast<long>(room.size());
+    }
     st_ = std::move(st);
     sink_.Create(path);
+    ogg_stream_packetin(&st_->os, &header);
+    WritePages(true);
+    ogg_stream_packetin(&st_->os, &comments);
+    WritePages(true);
+    ogg_stream_packetin(&st_->os, &codebooks);
     WritePages(true);
 }
 

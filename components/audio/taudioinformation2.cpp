@@ -2,6 +2,7 @@
 
 #include "componenterror.h"
 #include "filesink.h"
+#include "inplacetags.h"
 
 #include <cstring>
 #include <fstream>
@@ -99,6 +100,12 @@ void TAudioInformation2::WriteTags(const QString& path) {
     const QString lower = path.toLower();
     // Headerless audio has no place for tags: anything written into it would be played as sound.
     if (lower.endsWith(".raw"))
+        return;
+    // Recordings carry room for their tags: filling it touches only the tag's own bytes, costs the
+    // same for any length and leaves the file whole whenever the program is stopped.
+    const TagValues values{album_.toStdString(), artist_.toStdString(), comments_.toStdString(),
+                           title_.toStdString(), genre_.toStdString()};
+    if (WriteTagsInPlace(p, values))
         return;
     const QByteArray local = path.toLocal8Bit();
     const TagLib::FileName name(local.constData());

@@ -3,6 +3,7 @@
 #include "componenterror.h"
 #include "ffmpegio.h"
 #include "pcmconvert.h"
+#include "tagroom.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -12,6 +13,29 @@ extern "C" {
 
 #include <algorithm>
 #include <cstring>
+
+namespace {
+
+std::uint64_t Le64(const std::uint8_t* p) {
+    std::uint64_t v = 0;
+    for (int i = 7; i >= 0; --i)
+        v = v << 8 | p[i];
+    return v;
+}
+void SetLe64(std::uint8_t* p, std::uint64_t v) {
+    for (int i = 0; i < 8; ++i)
+        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+// Offsets inside the ASF objects the recording keeps up to date.
+constexpr std::size_t kFileSizeAt = 40;    // File Properties: file size, creation date, data
+constexpr std::size_t kFileFieldsLen = 40; // packets, play duration, send duration
+constexpr std::size_t kPrerollAt = 80;
+constexpr std::size_t kDataSizeAt = 16;    // Data Object: object size
+constexpr std::size_t kDataPacketsAt = 40; // Data Object: total data packets
+constexpr std::size_t kDataHeaderLen = 50;
+
+} // namespace
 
 WmaEncoder::WmaEncoder(int sampleRate, int channels, int bitrateKbps) : bitrate_(bitrateKbps) {
     input_.rate = sampleRate;
@@ -68,9 +92,9 @@ void WmaEncoder::Open(const std::string& path) {
         fail("out of memory");
     avcodec_parameters_from_context(stream->codecpar, codec_);
     stream->time_base = codec_->time_base;
-    // An ASF packet still being filled lives only in memory; keep each to about 100 ms of audio
-    // so a killed program loses less than a block.
-    const long long packetSize = std::clamp(bitrate_ * 1000LL / 8 / 10, 256LL, 3200LL);
+    // An ASF packet still being filled lives only in memory: keep each to about one codec
+    // frame, so a killed program loses no more than the other formats' encoders hold back.
+    const long long packetSize = std::clamp(codec_->block_align + 64LL, 256LL, 3200LL);
     av_opt_set_int(format_->priv_data, "packet_size", packetSize, 0);
 
     sink_.Create(path);
@@ -82,9 +106,24 @@ void WmaEncoder::Open(const std::string& path) {
     }
     format_->pb = io_->Context();
     format_->flags |= AVFMT_FLAG_FLUSH_PACKETS;
+    // Room for the tags: FFmpeg's header gets a title and one long attribute, and the two
+    // objects holding them are then replaced by empty tag objects and a Padding object of the
+    // same total size (tagroom.h), so tagging the recording rewrites header bytes only.
+    av_dict_set(&format_->metadata, "title", " ", 0);
+    av_dict_set(&format_->metadata, "room", std::string(AsfRoomBytes() / 2, 'x').c_str(), 0);
     try {
+        // The header comes to memory first; from then on it is ours to write (FFmpeg rewrites
+        // it at the end, and that copy only supplies the final sizes).
+        io_->CaptureBelow(UINT64_MAX);
         io_->Check(avformat_write_header(format_, nullptr), "writing the ASF header");
         io_->Flush();
+        header_ = io_->Captured();
+        if (!AddTagRoom())
+            fail("the ASF header FFmpeg wrote has an unexpected layout");
+        io_->CaptureBelow(header_.size());
+        sink_.WriteAt(0, header_.data(), header_.size());
+        flushedMs_ = 0;
+        UpdateHeader();
     } catch (...) {
         Release();
         throw;
@@ -92,6 +131,68 @@ void WmaEncoder::Open(const std::string& path) {
     pending_.assign(static_cast<std::size_t>(input_.channels), {});
     nextPts_ = 0;
     failed_ = false;
+}
+
+bool WmaEncoder::AddTagRoom() {
+    std::vector<std::uint8_t>& h = header_;
+    if (h.size() < 30 + kDataHeaderLen || std::memcmp(h.data(), kAsfHeaderGuid, 16) != 0)
+        return false;
+    const std::uint64_t size = Le64(h.data() + 16);
+    if (size + kDataHeaderLen != h.size() || std::memcmp(h.data() + size, kAsfDataGuid, 16) != 0)
+        return false;
+    const std::uint32_t count =
+        h[24] | h[25] << 8 | h[26] << 16 | static_cast<std::uint32_t>(h[27]) << 24;
+    std::size_t at = 30, cd = 0, cdEnd = 0, ecdEnd = 0;
+    fileProps_ = 0;
+    for (std::uint32_t i = 0; i < count && at + 24 <= size; ++i) {
+        const std::uint64_t len = Le64(h.data() + at + 16);
+        if (len < 24 || len > size - at)
+            return false;
+        const std::size_t end = at + static_cast<std::size_t>(len);
+        if (std::memcmp(h.data() + at, kAsfFilePropertiesGuid, 16) == 0)
+            fileProps_ = at;
+        if (std::memcmp(h.data() + at, kAsfContentDescriptionGuid, 16) == 0) {
+            cd = at;
+            cdEnd = end;
+        }
+        if (std::memcmp(h.data() + at, kAsfExtendedContentGuid, 16) == 0 && cd != 0 && at == cdEnd)
+            ecdEnd = end;
+        at = end;
+    }
+    // The Extended Content Description must follow the Content Description directly.
+    if (fileProps_ == 0 || cd == 0 || ecdEnd <= cd || fileProps_ + kPrerollAt + 8 > size)
+        return false;
+    const std::vector<std::uint8_t> room = RenderAsfTagObjects(TagValues{}, ecdEnd - cd);
+    if (room.empty())
+        return false;
+    std::copy(room.begin(), room.end(), h.begin() + static_cast<std::ptrdiff_t>(cd));
+    const std::uint32_t objects = count + 1;
+    for (int i = 0; i < 4; ++i)
+        h[24 + i] = static_cast<std::uint8_t>(objects >> (8 * i));
+    dataObject_ = static_cast<std::size_t>(size);
+    prerollMs_ = Le64(h.data() + fileProps_ + kPrerollAt);
+    packetSize_ = h[fileProps_ + 92] | h[fileProps_ + 93] << 8 | h[fileProps_ + 94] << 16 |
+                  static_cast<std::uint32_t>(h[fileProps_ + 95]) << 24;
+    return packetSize_ > 0;
+}
+
+void WmaEncoder::UpdateHeader() {
+    // What is on disk: whole ASF packets after the Data Object's header, and the audio up to
+    // the last codec packet that has left the muxer's packet being filled.
+    const std::uint64_t dataStart = dataObject_ + kDataHeaderLen;
+    const std::uint64_t packets =
+        sink_.Size() > dataStart ? (sink_.Size() - dataStart) / packetSize_ : 0;
+    const std::uint64_t duration = static_cast<std::uint64_t>(flushedMs_) * 10000;
+    std::uint8_t* f = header_.data() + fileProps_ + kFileSizeAt;
+    SetLe64(f, sink_.Size());
+    SetLe64(f + 16, packets);
+    SetLe64(f + 24, duration + prerollMs_ * 10000);
+    SetLe64(f + 32, duration);
+    sink_.WriteAt(fileProps_ + kFileSizeAt, f, kFileFieldsLen);
+    std::uint8_t* d = header_.data() + dataObject_;
+    SetLe64(d + kDataSizeAt, kDataHeaderLen + packets * packetSize_);
+    SetLe64(d + kDataPacketsAt, packets);
+    sink_.WriteAt(dataObject_ + kDataSizeAt, d + kDataSizeAt, kDataPacketsAt + 8 - kDataSizeAt);
 }
 
 void WmaEncoder::EncodeFrame(bool flush) {
@@ -122,9 +223,15 @@ void WmaEncoder::EncodeFrame(bool flush) {
     while ((rc = avcodec_receive_packet(codec_, packet_)) == 0) {
         packet_->stream_index = 0;
         av_packet_rescale_ts(packet_, codec_->time_base, format_->streams[0]->time_base);
+        const std::int64_t startMs =
+            av_rescale_q(packet_->pts, format_->streams[0]->time_base, AVRational{1, 1000});
+        const std::uint64_t before = sink_.Size();
         const int w = av_write_frame(format_, packet_);
         av_packet_unref(packet_);
         io_->Check(w, "writing a WMA packet");
+        // A full ASF packet went out: every codec packet before this one is in the file.
+        if (sink_.Size() > before && startMs > flushedMs_)
+            flushedMs_ = startMs;
     }
     if (rc != AVERROR(EAGAIN) && rc != AVERROR_EOF)
         throw ComponentError(
@@ -145,6 +252,7 @@ void WmaEncoder::Write(const std::uint8_t* pcm, std::size_t frames) {
         while (pending_[0].size() >= static_cast<std::size_t>(codec_->frame_size))
             EncodeFrame(false);
         io_->Flush();
+        UpdateHeader();
     } catch (...) {
         failed_ = true;
         throw;
@@ -168,6 +276,22 @@ void WmaEncoder::Close() {
         EncodeFrame(true);
         io_->Check(av_write_trailer(format_), "finishing the ASF file");
         io_->Flush();
+        // FFmpeg's final copy of the header (captured, same layout up to the tag room) has the
+        // exact sizes and duration; ours takes them over.
+        const std::vector<std::uint8_t>& last = io_->Captured();
+        const std::size_t fieldsEnd = fileProps_ + kFileSizeAt + kFileFieldsLen;
+        const std::size_t dataEnd = dataObject_ + kDataPacketsAt + 8;
+        if (last.size() >= header_.size() && fieldsEnd <= header_.size() &&
+            dataEnd <= header_.size() &&
+            std::memcmp(last.data() + dataObject_, kAsfDataGuid, 16) == 0) {
+            std::copy(last.begin() + static_cast<std::ptrdiff_t>(fileProps_ + kFileSizeAt),
+                      last.begin() + static_cast<std::ptrdiff_t>(fieldsEnd),
+                      header_.begin() + static_cast<std::ptrdiff_t>(fileProps_ + kFileSizeAt));
+            sink_.WriteAt(fileProps_ + kFileSizeAt, header_.data() + fileProps_ + kFileSizeAt,
+                          kFileFieldsLen);
+            sink_.WriteAt(dataObject_ + kDataSizeAt, last.data() + dataObject_ + kDataSizeAt,
+                          kDataPacketsAt + 8 - kDataSizeAt);
+        }
         sink_.Close();
     } catch (...) {
         Release();

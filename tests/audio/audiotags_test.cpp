@@ -1,15 +1,18 @@
 // Tags written by the tag component, read back with TagLib; RAW files stay untouched.
 #include "audiotestutil.h"
 #include "componenterror.h"
+#include "tagroom.h"
 #include "taudiofile2.h"
 #include "taudioinformation2.h"
 
+#include <cstdio>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <taglib/fileref.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
 #include <taglib/tag.h>
+#include <taglib/tpropertymap.h>
 #include <taglib/wavfile.h>
 
 namespace {
@@ -111,6 +114,163 @@ TEST(AudioTags, AWavRecordingStoppedBeforeItsFirstBlockIsLeftAsItIs) {
     const std::string notWav = TempDir() + "/text.wav";
     std::ofstream(notWav) << "RIFF but not really";
     EXPECT_THROW(t.WriteTags(QString::fromStdString(notWav)), ComponentError);
+}
+
+} // namespace
+
+namespace {
+
+// Bytes of `a` and `b` that differ beyond `from` (the two must be equally long there).
+bool SameFrom(const std::string& a, const std::string& b, std::size_t from) {
+    return a.size() == b.size() && a.compare(from, std::string::npos, b, from) == 0;
+}
+
+QString Repeat(const QString& s, int n) {
+    QString r;
+    for (int i = 0; i < n; ++i)
+        r += s;
+    return r;
+}
+
+TEST(AudioTags, TheLongestValuesGoIntoTheRoomAndNeverMoveTheAudio) {
+    // The longest values the settings store hands back, in characters of one to four bytes.
+    TAudioInformation2 longest;
+    longest.Put("infoTitle", Repeat(QString::fromUtf8("☂"), 2047));
+    longest.Put("infoArtist", Repeat(QString::fromUtf8("𝄞"), 1023) + "a");
+    longest.Put("infoAlbum", Repeat("a", 2047));
+    longest.Put("infoComments", Repeat(QString::fromUtf8("ä"), 2047));
+    longest.Put("infoGenreS", Repeat("g", 2047));
+    TAudioInformation2 shorter = Tags();
+    shorter.Put("infoGenreS", "");
+    for (const FormatCase& fc : AllFormatCases()) {
+        std::size_t room = 0; // the audio lies beyond this offset
+        if (fc.ext == ".mp3")
+            room = Id3RoomBytes();
+        else if (fc.ext == ".OGG")
+            room = VorbisCommentRoomBytes() + 4096;
+        else if (fc.ext == ".wma")
+            room = AsfRoomBytes() + 4096;
+        else
+            continue;
+        const std::string path = TempDir() + "/room_" + fc.name + fc.ext;
+        TAudioFile2 w;
+        fc.configure(w);
+        WriteTone(w, path, 2.0);
+        w.CloseFile();
+        const std::string before = Slurp(path);
+        ASSERT_GT(before.size(), room + 1000) << fc.name;
+        const std::int64_t frames = DecodeWithFfmpeg(path).Frames();
+
+        for (const TAudioInformation2* t : {&longest, &shorter}) {
+            TAudioInformation2 values = *t;
+            ASSERT_NO_THROW(values.WriteTags(QString::fromStdString(path))) << fc.name;
+            const std::string after = Slurp(path);
+            EXPECT_TRUE(SameFrom(before, after, room)) << fc.name << ": the audio moved or changed";
+            TagLib::FileRef ref(path.c_str());
+            ASSERT_FALSE(ref.isNull()) << fc.name;
+            auto read = [&](TagLib::String s) { return QString::fromStdString(s.to8Bit(true)); };
+            EXPECT_EQ(read(ref.tag()->title()), t->Get("infoTitle")) << fc.name;
+            EXPECT_EQ(read(ref.tag()->artist()), t->Get("infoArtist")) << fc.name;
+            EXPECT_EQ(read(ref.tag()->album()), t->Get("infoAlbum")) << fc.name;
+            EXPECT_EQ(read(ref.tag()->comment()), t->Get("infoComments")) << fc.name;
+            EXPECT_EQ(read(ref.tag()->genre()), t->Get("infoGenreS")) << fc.name;
+            EXPECT_EQ(DecodeWithFfmpeg(path).Frames(), frames) << fc.name;
+        }
+    }
+}
+
+TEST(AudioTags, AWavPastTheRiffLimitIsTaggedAsRf64) {
+    // TagLib cannot open RF64; the component writes LIST INFO and "id3 " chunks after the data
+    // itself, and tagging twice replaces them instead of piling them up.
+    const std::string path = TempDir() + "/long.wav";
+    TAudioFile2 w;
+    w.SetPcmFormat(8000, 1, 16);
+    w.SetRf64ThresholdForTesting(1000);
+    WriteTone(w, path, 1.0);
+    w.CloseFile();
+    const std::string before = Slurp(path);
+    ASSERT_EQ(before.substr(0, 4), "RF64");
+    TAudioInformation2 longest;
+    longest.Put("infoTitle", Repeat(QString::fromUtf8("☂"), 2047));
+    TAudioInformation2 t = Tags();
+    std::size_t firstSize = 0;
+    for (TAudioInformation2* values : {&longest, &t}) {
+        ASSERT_NO_THROW(values->WriteTags(QString::fromStdString(path)));
+        const std::string after = Slurp(path);
+        // Past the ds64 chunk's RIFF size, nothing before the tags changes.
+        EXPECT_EQ(after.compare(28, before.size() - 28, before, 28), 0) << "the samples changed";
+        if (firstSize == 0)
+            firstSize = after.size();
+    }
+    EXPECT_LT(Slurp(path).size(), firstSize);
+    const Decoded d = DecodeWithFfmpeg(path);
+    EXPECT_EQ(d.Frames(), 8000);
+    FILE* p = ::popen(
+        ("ffprobe -v error -show_entries format_tags -of default=nw=1 '" + path + "'").c_str(),
+        "r");
+    ASSERT_NE(p, nullptr);
+    std::string tags;
+    char buf[4096];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;)
+        tags.append(buf, n);
+    ::pclose(p);
+    for (const char* want : {"title=Title", "artist=Artist ☂", "album=Album ä", "genre=Speech"})
+        EXPECT_NE(tags.find(want), std::string::npos) << want << " in\n" << tags;
+}
+
+TEST(AudioTags, TagsBesideOursSendTheFileThroughTagLibAndSurvive) {
+    // A file whose tag holds something we do not write (added by another program) is not
+    // rewritten from our five values alone: TagLib updates it and keeps the rest.
+    for (const FormatCase& fc : AllFormatCases()) {
+        if (fc.name != "mp3_cbr" && fc.name != "ogg_managed" && fc.name != "wma_preset10")
+            continue;
+        const std::string path = TempDir() + "/foreign_" + fc.name + fc.ext;
+        TAudioFile2 w;
+        fc.configure(w);
+        WriteTone(w, path, 1.0);
+        w.CloseFile();
+        {
+            TagLib::FileRef ref(path.c_str());
+            TagLib::PropertyMap props = ref.file()->properties();
+            props.insert("COMPOSER", TagLib::StringList("Someone else"));
+            ref.file()->setProperties(props);
+            ASSERT_TRUE(ref.save()) << fc.name;
+        }
+        TAudioInformation2 t = Tags();
+        ASSERT_NO_THROW(t.WriteTags(QString::fromStdString(path))) << fc.name;
+        TagLib::FileRef ref(path.c_str());
+        ExpectTags(ref.tag(), fc.name);
+        const TagLib::PropertyMap props = ref.file()->properties();
+        ASSERT_TRUE(props.contains("COMPOSER")) << fc.name;
+        EXPECT_EQ(props["COMPOSER"].front(), "Someone else") << fc.name;
+    }
+}
+
+TEST(AudioTags, ValuesLongerThanTheRoomStillGoInThroughTagLib) {
+    // Longer than anything the settings store gives, but a caller may: the file is rewritten
+    // around a larger tag, and the audio stays the same.
+    TAudioInformation2 t = Tags();
+    const QString huge = Repeat(QString::fromUtf8("𝄞"), 3000);
+    t.Put("infoTitle", huge);
+    t.Put("infoComments", huge);
+    t.Put("infoAlbum", huge);
+    for (const FormatCase& fc : AllFormatCases()) {
+        if (fc.name != "mp3_vbr" && fc.name != "ogg_quality" && fc.name != "wma_preset1")
+            continue;
+        const std::string path = TempDir() + "/huge_" + fc.name + fc.ext;
+        TAudioFile2 w;
+        fc.configure(w);
+        WriteTone(w, path, 1.0);
+        w.CloseFile();
+        const std::int64_t frames = DecodeWithFfmpeg(path).Frames();
+        ASSERT_NO_THROW(t.WriteTags(QString::fromStdString(path))) << fc.name;
+        TagLib::FileRef ref(path.c_str());
+        ASSERT_FALSE(ref.isNull()) << fc.name;
+        EXPECT_EQ(QString::fromStdString(ref.tag()->title().to8Bit(true)), huge) << fc.name;
+        EXPECT_EQ(QString::fromStdString(ref.tag()->artist().to8Bit(true)), QString("Artist ☂"))
+            << fc.name;
+        EXPECT_EQ(DecodeWithFfmpeg(path).Frames(), frames) << fc.name;
+    }
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "decodedaudio.h"
 #include "recordingrig.h"
 #include "simulatedbackend.h"
+#include "tagroom.h"
 
 #include <QFile>
 #include <csignal>
@@ -533,6 +534,14 @@ TEST(RecordingControl, TagsComeFromTheStoreAtTheStop) {
     EXPECT_EQ(tags.album, "Demos");
     EXPECT_EQ(tags.genre, "Jazz");
     EXPECT_EQ(tags.comment, "first line\nsecond line");
+    // They went into the room the recording reserved at its front: the tag kept its size, so
+    // no byte of audio moved at the stop.
+    QFile f(r.state.out_file_name);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray head = f.read(10);
+    ASSERT_EQ(head.left(3), "ID3");
+    const auto b = [&](int i) { return static_cast<std::size_t>(head[i] & 0x7f); };
+    EXPECT_EQ(10 + (b(6) << 21 | b(7) << 14 | b(8) << 7 | b(9)), Id3RoomBytes());
 }
 
 TEST(RecordingControl, ACaptureThatCannotStartLeavesNoFileAndSaysWhy) {

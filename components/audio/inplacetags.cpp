@@ -1,0 +1,372 @@
+#include "inplacetags.h"
+
+#include "componenterror.h"
+#include "filesink.h"
+
+#include <QString>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <ogg/ogg.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+std::uint64_t Le(const std::uint8_t* p, int bytes) {
+    std::uint64_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i)
+        v = v << 8 | p[i];
+    return v;
+}
+void SetLe(std::uint8_t* p, std::uint64_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+// The file being tagged, read and written with plain system calls.
+class TagFile {
+public:
+    explicit TagFile(const std::string& path) : path_(path) {
+        fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+        if (fd_ < 0)
+            Fail();
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0)
+            Fail();
+        size_ = static_cast<std::uint64_t>(st.st_size);
+    }
+    ~TagFile() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    TagFile(const TagFile&) = delete;
+    TagFile& operator=(const TagFile&) = delete;
+
+    std::uint64_t Size() const { return size_; }
+
+    // Up to `n` bytes from `offset` (fewer at the end of the file).
+    Bytes Read(std::uint64_t offset, std::size_t n) const {
+        Bytes b(n);
+        std::size_t got = 0;
+        while (got < n) {
+            const ssize_t r =
+                ::pread(fd_, b.data() + got, n - got, static_cast<off_t>(offset + got));
+            if (r < 0 && errno == EINTR)
+                continue;
+            if (r < 0)
+                Fail();
+            if (r == 0)
+                break;
+            got += static_cast<std::size_t>(r);
+        }
+        b.resize(got);
+        return b;
+    }
+    void Write(std::uint64_t offset, const Bytes& b) {
+        std::size_t done = 0;
+        while (done < b.size()) {
+            const ssize_t w =
+                ::pwrite(fd_, b.data() + done, b.size() - done, static_cast<off_t>(offset + done));
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w <= 0)
+                Fail(w == 0 ? ENOSPC : errno);
+            done += static_cast<std::size_t>(w);
+        }
+        size_ = std::max(size_, offset + b.size());
+    }
+    void Truncate(std::uint64_t size) {
+        if (::ftruncate(fd_, static_cast<off_t>(size)) != 0)
+            Fail();
+        size_ = size;
+    }
+    void Close() {
+        const int fd = fd_;
+        fd_ = -1;
+        if (::close(fd) != 0)
+            Fail();
+    }
+
+private:
+    [[noreturn]] void Fail(int err = errno) const {
+        throw ComponentError(FileErrorText("tag", path_, std::strerror(err)));
+    }
+
+    std::string path_;
+    int fd_ = -1;
+    std::uint64_t size_ = 0;
+};
+
+// --- MP3 ---------------------------------------------------------------------------------------
+
+bool Mp3(TagFile& f, const TagValues& v) {
+    const Bytes head = f.Read(0, 10);
+    const std::size_t size = Id3TagSize(head.data(), head.size());
+    // Our room is a few tens of kilobytes; a larger tag is someone else's.
+    if (size == 0 || size > f.Size() || size > (1u << 20))
+        return false;
+    const Bytes old = f.Read(0, size);
+    if (!Id3HoldsOnlyOurFrames(old))
+        return false;
+    const Bytes tag = RenderId3v2(v, size);
+    if (tag.empty())
+        return false;
+    // Same size, same header: only the frames and the padding change.
+    f.Write(0, tag);
+    return true;
+}
+
+// --- OGG ---------------------------------------------------------------------------------------
+
+struct OggPageAt {
+    std::uint64_t offset;
+    std::size_t headerLen, bodyLen;
+};
+
+// The pages from the second one on that carry the comment packet, with the packet's length;
+// false when the stream does not start with the identification and comment headers.
+bool FindCommentPages(const Bytes& d, std::vector<OggPageAt>& pages, std::size_t& packetLen,
+                      std::size_t& firstSegment) {
+    std::size_t at = 0;
+    int index = 0;
+    packetLen = 0;
+    bool started = false;
+    while (at + 27 <= d.size()) {
+        if (std::memcmp(d.data() + at, "OggS", 4) != 0 || d[at + 4] != 0)
+            return false;
+        const std::size_t segments = d[at + 26];
+        if (at + 27 + segments > d.size())
+            return false;
+        std::size_t body = 0;
+        for (std::size_t i = 0; i < segments; ++i)
+            body += d[at + 27 + i];
+        const OggPageAt page{at, 27 + segments, body};
+        if (at + page.headerLen + body > d.size())
+            return false;
+        if (index == 0) {
+            // The identification header alone on the first page.
+            if (segments != 1 || body < 7 || d[at + 27 + 1] != 1)
+                return false;
+        } else {
+            if (!started) {
+                // The comment packet starts this page (no continuation).
+                if ((d[at + 5] & 1) != 0 || body < 7 || d[at + page.headerLen] != 3)
+                    return false;
+                started = true;
+                firstSegment = 0;
+            }
+            pages.push_back(page);
+            for (std::size_t i = 0; i < segments; ++i) {
+                packetLen += d[at + 27 + i];
+                if (d[at + 27 + i] < 255)
+                    return true;
+            }
+        }
+        at += page.headerLen + body;
+        ++index;
+    }
+    return false;
+}
+
+bool Ogg(TagFile& f, const TagValues& v) {
+    // The headers sit in the first pages; the room is a few tens of kilobytes.
+    const Bytes d = f.Read(0, 4 * VorbisCommentRoomBytes() + 65536);
+    std::vector<OggPageAt> pages;
+    std::size_t packetLen = 0, firstSegment = 0;
+    if (!FindCommentPages(d, pages, packetLen, firstSegment) || pages.empty())
+        return false;
+    Bytes packet;
+    {
+        std::size_t left = packetLen;
+        for (const OggPageAt& p : pages) {
+            const std::size_t n = std::min(left, p.bodyLen);
+            const auto* body = d.data() + p.offset + p.headerLen;
+            packet.insert(packet.end(), body, body + n);
+            left -= n;
+        }
+    }
+    std::string vendor;
+    bool onlyOurs = false;
+    if (!ParseVorbisComment(packet, vendor, onlyOurs) || !onlyOurs)
+        return false;
+    const Bytes fresh = RenderVorbisComment(vendor, v, packet.size());
+    if (fresh.empty())
+        return false;
+    // The packet keeps its length, so every page keeps its segment table; the new bytes go into
+    // the same places and each page gets its checksum again. One write covers all the pages.
+    const std::uint64_t start = pages.front().offset;
+    const OggPageAt& last = pages.back();
+    Bytes out(d.begin() + static_cast<std::ptrdiff_t>(start),
+              d.begin() + static_cast<std::ptrdiff_t>(last.offset + last.headerLen + last.bodyLen));
+    std::size_t from = 0;
+    for (const OggPageAt& p : pages) {
+        std::uint8_t* header = out.data() + (p.offset - start);
+        std::uint8_t* body = header + p.headerLen;
+        const std::size_t n = std::min(fresh.size() - from, p.bodyLen);
+        std::memcpy(body, fresh.data() + from, n);
+        from += n;
+        ogg_page page{header, static_cast<long>(p.headerLen), body, static_cast<long>(p.bodyLen)};
+        ogg_page_checksum_set(&page);
+    }
+    f.Write(start, out);
+    return true;
+}
+
+// --- WMA ---------------------------------------------------------------------------------------
+
+bool Wma(TagFile& f, const TagValues& v) {
+    const Bytes head = f.Read(0, 30);
+    if (head.size() < 30 || std::memcmp(head.data(), kAsfHeaderGuid, 16) != 0)
+        return false;
+    const std::uint64_t headerSize = Le(head.data() + 16, 8);
+    if (headerSize < 30 || headerSize > f.Size() || headerSize > (16u << 20))
+        return false;
+    const Bytes h = f.Read(0, static_cast<std::size_t>(headerSize));
+    // The header's last three objects must be ours: Content Description, Extended Content
+    // Description, Padding.
+    struct Obj {
+        std::size_t at, size;
+        const std::uint8_t* guid;
+    };
+    std::vector<Obj> objs;
+    const std::uint64_t count = Le(h.data() + 24, 4);
+    std::size_t at = 30;
+    for (std::uint64_t i = 0; i < count; ++i) {
+        if (h.size() - at < 24)
+            return false;
+        const std::uint64_t size = Le(h.data() + at + 16, 8);
+        if (size < 24 || size > h.size() - at)
+            return false;
+        objs.push_back({at, static_cast<std::size_t>(size), h.data() + at});
+        at += static_cast<std::size_t>(size);
+    }
+    if (at != h.size())
+        return false;
+    // Our room: Content Description, Extended Content Description and Padding, one after the
+    // other.
+    std::size_t first = objs.size();
+    for (std::size_t i = 0; i + 2 < objs.size() && first == objs.size(); ++i)
+        if (std::memcmp(objs[i].guid, kAsfContentDescriptionGuid, 16) == 0 &&
+            std::memcmp(objs[i + 1].guid, kAsfExtendedContentGuid, 16) == 0 &&
+            std::memcmp(objs[i + 2].guid, kAsfPaddingGuid, 16) == 0)
+            first = i;
+    if (first == objs.size())
+        return false;
+    const Obj& cd = objs[first];
+    const Obj& ecd = objs[first + 1];
+    const Obj& pad = objs[first + 2];
+    // Nothing of someone else's may be lost: no copyright or rating, no other attributes.
+    if (cd.size < 34 || Le(h.data() + cd.at + 28, 2) != 0 || Le(h.data() + cd.at + 32, 2) != 0)
+        return false;
+    if (ecd.size < 26)
+        return false;
+    std::size_t p = ecd.at + 26;
+    const std::size_t end = ecd.at + ecd.size;
+    for (std::uint64_t i = 0, n = Le(h.data() + ecd.at + 24, 2); i < n; ++i) {
+        if (end - p < 2)
+            return false;
+        const std::size_t nameLen = Le(h.data() + p, 2);
+        if (end - p < 2 + nameLen + 4)
+            return false;
+        QString name;
+        for (std::size_t k = 0; k + 1 < nameLen; k += 2)
+            name += QChar(static_cast<char16_t>(Le(h.data() + p + 2 + k, 2)));
+        while (name.endsWith(QChar(0)))
+            name.chop(1);
+        if (name != "WM/AlbumTitle" && name != "WM/Genre")
+            return false;
+        const std::size_t valueLen = Le(h.data() + p + 2 + nameLen + 2, 2);
+        p += 2 + nameLen + 4 + valueLen;
+        if (p > end)
+            return false;
+    }
+    const Bytes objects = RenderAsfTagObjects(v, pad.at + pad.size - cd.at);
+    if (objects.empty())
+        return false;
+    f.Write(cd.at, objects);
+    return true;
+}
+
+// --- WAV as RF64 -------------------------------------------------------------------------------
+
+bool Rf64(TagFile& f, const TagValues& v) {
+    const Bytes head = f.Read(0, 48);
+    if (head.size() < 48 || std::memcmp(head.data(), "RF64", 4) != 0 ||
+        std::memcmp(head.data() + 8, "WAVE", 4) != 0 ||
+        std::memcmp(head.data() + 12, "ds64", 4) != 0)
+        return false;
+    const std::uint64_t dataSize = Le(head.data() + 28, 8);
+    // Walk the chunks to the end of the data chunk; tag chunks behind it are replaced, any other
+    // chunk there is kept.
+    std::uint64_t at = 12;
+    std::uint64_t tail = 0;
+    for (int i = 0; i < 64 && tail == 0; ++i) {
+        const Bytes c = f.Read(at, 8);
+        if (c.size() < 8)
+            return false;
+        std::uint64_t size = Le(c.data() + 4, 4);
+        if (std::memcmp(c.data(), "data", 4) == 0) {
+            if (size == 0xFFFFFFFFu)
+                size = dataSize;
+            tail = at + 8 + size + (size & 1);
+        }
+        at += 8 + size + (size & 1);
+    }
+    if (tail == 0 || tail > f.Size() + 1)
+        return false;
+    std::uint64_t keepEnd = tail;
+    at = tail;
+    for (int i = 0; i < 64 && at + 8 <= f.Size(); ++i) {
+        const Bytes c = f.Read(at, 8);
+        const std::uint64_t size = Le(c.data() + 4, 4);
+        const bool tagChunk = std::memcmp(c.data(), "LIST", 4) == 0 ||
+                              std::memcmp(c.data(), "id3 ", 4) == 0 ||
+                              std::memcmp(c.data(), "ID3 ", 4) == 0;
+        at += 8 + size + (size & 1);
+        if (!tagChunk)
+            keepEnd = std::min(at, f.Size());
+    }
+    Bytes chunks = RenderRiffInfo(v);
+    Bytes id3 = RenderId3v2(v, 0);
+    const std::uint8_t id3Head[8] = {'i', 'd', '3', ' ', 0, 0, 0, 0};
+    chunks.insert(chunks.end(), id3Head, id3Head + 8);
+    SetLe(chunks.data() + chunks.size() - 4, id3.size(), 4);
+    chunks.insert(chunks.end(), id3.begin(), id3.end());
+    if (chunks.size() & 1)
+        chunks.push_back(0);
+    // The chunks first, then the sizes that take them in: the data chunk is never touched.
+    f.Write(keepEnd, chunks);
+    const std::uint64_t end = keepEnd + chunks.size();
+    if (f.Size() > end)
+        f.Truncate(end);
+    Bytes riff(8);
+    SetLe(riff.data(), end - 8, 8);
+    f.Write(20, riff);
+    return true;
+}
+
+} // namespace
+
+bool WriteTagsInPlace(const std::string& path, const TagValues& values) {
+    const QString lower = QString::fromStdString(path).toLower();
+    bool (*writer)(TagFile&, const TagValues&) = nullptr;
+    if (lower.endsWith(".mp3"))
+        writer = Mp3;
+    else if (lower.endsWith(".ogg"))
+        writer = Ogg;
+    else if (lower.endsWith(".wma"))
+        writer = Wma;
+    else if (lower.endsWith(".wav"))
+        writer = Rf64;
+    if (writer == nullptr)
+        return false;
+    TagFile f(path);
+    if (!writer(f, values))
+        return false;
+    f.Close();
+    return true;
+}
