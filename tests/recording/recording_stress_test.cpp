@@ -74,8 +74,8 @@ protected:
                           << " ms";
             ok = false;
         }
-        // FFmpeg opens four files in ten, one of each format it reads (not RAW).
-        if (cycle % 10 < 4) {
+        // FFmpeg opens four files in twenty, one of each format it reads (not RAW).
+        if (cycle % 20 < 4) {
             const std::optional<ProbeResult> probe = Probe(path);
             if (!probe || std::abs(std::int64_t(probe->durationS * 1000) - shownMs) > slack) {
                 ADD_FAILURE() << "ffprobe: " << path.toStdString() << " "
@@ -96,7 +96,7 @@ protected:
 TEST_F(RecordingStress, StartedAndStoppedAtRandomMoments) {
     RecordingRig& r = *rig;
     std::mt19937 random(20260416); // fixed, so a failing cycle can be run again
-    std::uniform_int_distribution<int> wait(50, 300);
+    std::uniform_int_distribution<int> wait(20, 200);
     int failures = 0;
     for (int i = 0; i < Cycles() && failures < 5; ++i) {
         SCOPED_TRACE("cycle " + std::to_string(i));
@@ -116,7 +116,7 @@ TEST_F(RecordingStress, StartedAndStoppedAtRandomMoments) {
 TEST_F(RecordingStress, PausedResumedAndStoppedAtRandomMoments) {
     RecordingRig& r = *rig;
     std::mt19937 random(20260417);
-    std::uniform_int_distribution<int> wait(20, 200);
+    std::uniform_int_distribution<int> wait(20, 120);
     int failures = 0;
     for (int i = 0; i < Cycles() && failures < 5; ++i) {
         SCOPED_TRACE("cycle " + std::to_string(i));
