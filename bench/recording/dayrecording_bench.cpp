@@ -1,0 +1,109 @@
+// A day of recording in every format through the program's recording path (RecordingControl, the
+// capture component, the file component), on the simulated sound server's fast clock; then one
+// recording of 100 hours. For each: how fast the day passes, whether the time shown and the file
+// stay exact, and the process's memory over the day.
+//
+//   bench_day_recording [hours=24] [long hours=100]
+//
+// Low rates and one channel keep the encoders' share small; the WAV day records 32 kHz mono
+// 16-bit, so it passes 2^31 frames and 4 GiB (RF64) after 18.6 hours. Files go to
+// $HOME/My Recorder and are deleted after each run; the WAV day needs about 5.6 GB of free disk.
+
+#include "dayrecording.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+constexpr std::int64_t kHourMs = 60LL * 60 * 1000;
+
+double Mb(std::int64_t bytes) {
+    return static_cast<double>(bytes) / (1 << 20);
+}
+
+// Records `hours` in `format` and prints one paragraph; false when something was wrong.
+bool RunDay(const DayFormat& format, int hours, const char* label) {
+    const std::int64_t estimate = static_cast<std::int64_t>(hours) * 3600 * format.rate * 2;
+    if (std::string(format.name) == "WAV" && FreeBytesAtHome() < estimate + (1LL << 30)) {
+        std::printf("%s: skipped, %.1f GB free, about %.1f GB needed\n", label,
+                    FreeBytesAtHome() / 1e9, estimate / 1e9);
+        return false;
+    }
+    DayRecorder day(format);
+    QElapsedTimer wall;
+    wall.start();
+    if (!day.Start()) {
+        std::printf("%s: did not start: %s\n", label,
+                    qPrintable(day.Rig().prompts.messages.join(" | ")));
+        return false;
+    }
+    std::vector<std::int64_t> rss, heap;
+    bool shownExact = true;
+    for (int h = 1; h <= hours && day.Rig().state.recording; ++h) {
+        day.Advance(kHourMs);
+        shownExact = shownExact && day.Shown() == FormatElapsed(day.ElapsedMs()) &&
+                     day.Rig().state.sample_pos == day.ElapsedFrames();
+        rss.push_back(ResidentBytes());
+        heap.push_back(HeapInUse());
+    }
+    const double recordS = wall.nsecsElapsed() / 1e9;
+    const QString shown = day.Shown();
+    const bool ran = day.Rig().state.recording;
+    wall.restart();
+    day.Stop();
+    const double stopMs = wall.nsecsElapsed() / 1e6;
+    const qint64 size = QFileInfo(day.Path()).size();
+    const TailRead own = ReadTail(day.Path(), format, 5000);
+    const FfmpegTail ff = FfmpegReadTail(day.Path(), format, 10000);
+    const std::int64_t frames = day.ElapsedFrames();
+    const std::int64_t end =
+        std::max<std::int64_t>(own.lengthFrames - 5 * format.rate, 0) + own.tailFrames;
+
+    std::printf("%s, %s %d Hz mono: %d h simulated in %.1f s (%.0f x real time), stop %.1f ms\n",
+                label, format.name, format.rate, hours, recordS, hours * 3600.0 / recordS, stopMs);
+    std::printf("  time shown at the end %s, exact at every hour: %s; messages: %lld%s%s\n",
+                qPrintable(shown), shownExact && ran ? "yes" : "NO",
+                static_cast<long long>(day.Rig().prompts.messages.size()),
+                day.Rig().prompts.messages.isEmpty() ? "" : ": ",
+                qPrintable(day.Rig().prompts.messages.join(" | ")));
+    std::printf("  file %.2f GB; frames recorded %lld, stated %+lld, decoded to the end after a "
+                "seek %+lld; ffprobe duration %+.3f s, ffmpeg -ss end-10s decodes to %+.3f s\n",
+                size / 1e9, static_cast<long long>(frames),
+                static_cast<long long>(own.lengthFrames - frames),
+                static_cast<long long>(end - frames), ff.durationS - day.ElapsedMs() / 1000.0,
+                ff.endS - day.ElapsedMs() / 1000.0);
+    if (!rss.empty()) {
+        std::printf("  resident MB at hour 1 / %d / %d: %.2f / %.2f / %.2f, growth %+.0f KB "
+                    "(target < 1024); heap growth %+.0f KB\n",
+                    hours / 2 > 0 ? hours / 2 : 1, hours, Mb(rss.front()),
+                    Mb(rss[std::max<std::size_t>(rss.size() / 2, 1) - 1]), Mb(rss.back()),
+                    (rss.back() - rss.front()) / 1024.0, (heap.back() - heap.front()) / 1024.0);
+    }
+    return ran && shownExact && end >= frames && own.lengthFrames >= frames &&
+           day.Rig().prompts.messages.isEmpty() && rss.back() - rss.front() < (1 << 20);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const int hours = argc > 1 ? std::max(1, std::atoi(argv[1])) : 24;
+    const int longHours = argc > 2 ? std::max(1, std::atoi(argv[2])) : 100;
+    QDir().mkpath(QDir::homePath() + "/config");
+    std::printf("simulated recordings through RecordingControl, one-second clock steps, 300 ms "
+                "blocks, a 440 Hz tone\n");
+    int failures = 0;
+    failures += !RunDay(dayformats::Mp3(), hours, "day");
+    failures += !RunDay(dayformats::Wav(7, 32000), hours, "day");
+    failures += !RunDay(dayformats::Wma(), hours, "day");
+    failures += !RunDay(dayformats::Ogg(), hours, "day");
+    failures += !RunDay(dayformats::Raw(), hours, "day");
+    failures += !RunDay(dayformats::Raw(), longHours, "long run");
+    std::printf("%s\n",
+                failures == 0 ? "all exact, memory flat" : "SOME FIGURES MISSED THEIR TARGET");
+    return failures == 0 ? 0 : 1;
+}
