@@ -7,7 +7,7 @@
 // The files are written by the program's own file component at the recording defaults of each
 // format (MP3 44.1 kHz stereo VBR 128 kbit/s, WAV and RAW 44.1 kHz stereo 16-bit, WMA
 // "44KHz, 128Kbps, Stereo", OGG quality 0.3), two at a time on two threads, and deleted after
-// their figures. WAV and RAW take 6.4 GB each at 10 hours.
+// their figures. WAV and RAW take 6.4 GB each at 10 hours, in $TMPDIR.
 
 #include "appstate.h"
 #include "fakeports.h"
@@ -45,6 +45,8 @@ public:
 };
 
 struct LongFile {
+    LongFile(const char* n, const char* e, std::function<void(TAudioFile2&)> c)
+        : name(n), ext(e), choose(std::move(c)) {}
     const char* name;
     const char* ext;
     std::function<void(TAudioFile2&)> choose;
@@ -93,7 +95,8 @@ int main(int argc, char** argv) {
     const int hours = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
     const std::int64_t seconds = hours * 3600LL;
 
-    QTemporaryDir dir(QDir::homePath() + "/long-files-XXXXXX");
+    QTemporaryDir dir; // in $TMPDIR
+
     TIniFile ini(dir.filePath("tarnoRecord.ini"));
     // RAW files are read with the stored RAW settings: PCM 44.1 kHz stereo 16-bit.
     ini.WriteInteger("raw", "format", 0);

@@ -41,7 +41,8 @@ inline std::int64_t HeapInUse() {
 #ifdef TARNO_DAY_ASAN
     return static_cast<std::int64_t>(__sanitizer_get_current_allocated_bytes());
 #else
-    return static_cast<std::int64_t>(mallinfo2().uordblks);
+    const struct mallinfo2 m = mallinfo2();
+    return static_cast<std::int64_t>(m.uordblks + m.hblkhd); // the arenas and mapped blocks
 #endif
 }
 
