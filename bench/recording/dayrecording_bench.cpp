@@ -18,6 +18,7 @@
 #include <QTemporaryDir>
 #include <cstdio>
 #include <cstdlib>
+#include <malloc.h>
 #include <vector>
 
 namespace {
@@ -44,7 +45,7 @@ bool RunDay(const DayFormat& format, int hours, const char* label) {
                     qPrintable(day.Rig().prompts.messages.join(" | ")));
         return false;
     }
-    std::vector<std::int64_t> rss, heap;
+    std::vector<std::int64_t> rss, trimmed, heap;
     bool shownExact = true;
     for (int h = 1; h <= hours && day.Rig().state.recording; ++h) {
         day.Advance(kHourMs);
@@ -52,9 +53,21 @@ bool RunDay(const DayFormat& format, int hours, const char* label) {
                      day.Rig().state.sample_pos == day.ElapsedFrames();
         rss.push_back(ResidentBytes());
         heap.push_back(HeapInUse());
-        if (std::getenv("TARNO_DAY_VERBOSE") != nullptr)
-            std::printf("  hour %d: resident %.2f MB, heap %.2f MB\n", h, Mb(rss.back()),
-                        Mb(heap.back()));
+        // The allocator keeps freed pages at will, by a megabyte or two either way; what the
+        // program needs shows once they are given back.
+        malloc_trim(0);
+        trimmed.push_back(ResidentBytes());
+        if (std::getenv("TARNO_DAY_VERBOSE") != nullptr) {
+            QFile status("/proc/self/status");
+            QString parts;
+            if (status.open(QIODevice::ReadOnly))
+                for (const QString& line : QString::fromUtf8(status.readAll()).split('\n'))
+                    if (line.startsWith("RssAnon") || line.startsWith("RssFile"))
+                        parts += " " + line.simplified();
+            std::printf(
+                "  hour %d: resident %.2f MB (%.2f MB after malloc_trim), heap %.2f MB,%s\n", h,
+                Mb(rss.back()), Mb(trimmed.back()), Mb(heap.back()), qPrintable(parts));
+        }
     }
     const double recordS = wall.nsecsElapsed() / 1e9;
     const QString shown = day.Shown();
@@ -83,14 +96,17 @@ bool RunDay(const DayFormat& format, int hours, const char* label) {
                 static_cast<long long>(end - frames), ff.durationS - day.ElapsedMs() / 1000.0,
                 ff.endS - day.ElapsedMs() / 1000.0);
     if (!rss.empty()) {
-        std::printf("  resident MB at hour 1 / %d / %d: %.2f / %.2f / %.2f, growth %+.0f KB "
-                    "(target < 1024); heap growth %+.0f KB\n",
-                    hours / 2 > 0 ? hours / 2 : 1, hours, Mb(rss.front()),
-                    Mb(rss[std::max<std::size_t>(rss.size() / 2, 1) - 1]), Mb(rss.back()),
-                    (rss.back() - rss.front()) / 1024.0, (heap.back() - heap.front()) / 1024.0);
+        const std::size_t mid = std::max<std::size_t>(rss.size() / 2, 1) - 1;
+        std::printf("  resident MB at hour 1 / %zu / %d: %.2f / %.2f / %.2f (%+.0f KB); after "
+                    "malloc_trim %.2f / %.2f / %.2f, growth %+.0f KB (target < 1024); heap "
+                    "growth %+.0f KB\n",
+                    mid + 1, hours, Mb(rss.front()), Mb(rss[mid]), Mb(rss.back()),
+                    (rss.back() - rss.front()) / 1024.0, Mb(trimmed.front()), Mb(trimmed[mid]),
+                    Mb(trimmed.back()), (trimmed.back() - trimmed.front()) / 1024.0,
+                    (heap.back() - heap.front()) / 1024.0);
     }
     return ran && shownExact && end >= frames && own.lengthFrames >= frames &&
-           day.Rig().prompts.messages.isEmpty() && rss.back() - rss.front() < (1 << 20);
+           day.Rig().prompts.messages.isEmpty() && trimmed.back() - trimmed.front() < (1 << 20);
 }
 
 } // namespace
