@@ -128,7 +128,11 @@ void WmaEncoder::Open(const std::string& path) {
         Release();
         throw;
     }
-    pending_.assign(static_cast<std::size_t>(input_.channels), {});
+    // A WMA decoder spends the first frame priming its overlap and plays none of it, so the
+    // recording begins after one frame of silence; else the first frame of audio
+    // (up to 2048 samples) would be lost.
+    pending_.assign(static_cast<std::size_t>(input_.channels),
+                    std::vector<float>(static_cast<std::size_t>(codec_->frame_size), 0.0f));
     nextPts_ = 0;
     failed_ = false;
 }

@@ -7,10 +7,14 @@
 #include <chrono>
 #include <cmath>
 #include <numbers>
+#include <numeric>
+#include <span>
 
 namespace {
 
-constexpr int kStepMs = 10;
+constexpr int kDefaultStepMs = 10;
+// A tone whose period is at most this many frames is produced from one stored period.
+constexpr std::int64_t kMaxTablePeriod = 1 << 16;
 
 std::size_t BufferBytes(const PcmFormat& f, int ms) {
     return static_cast<std::size_t>(std::max<std::int64_t>(
@@ -93,6 +97,7 @@ struct SimulatedBackend::State {
     bool serverAvailable = true;
     int failAfterMs = -1;
     int bufferMs = 10000;
+    int stepMs = kDefaultStepMs;
 
     std::vector<SimCapture*> captures;
     std::vector<SimPlayback*> playbacks;
@@ -131,6 +136,7 @@ public:
           amplitude_(amplitude), format_(format), wake_(std::move(wake)),
           ring_(BufferBytes(format, state_->bufferMs)), openedMs_(state_->Now()),
           failAtMs_(state_->failAfterMs < 0 ? -1 : openedMs_ + state_->failAfterMs) {
+        BuildTable();
         state_->captures.push_back(this);
     }
     ~SimCapture() override { std::erase(state_->captures, this); }
@@ -152,7 +158,7 @@ public:
             error_ = why;
     }
 
-    // Produces the audio due up to now.
+    // Produces the audio due up to now. What does not fit into the buffer is lost.
     void Pump() {
         if (!error_.empty())
             return;
@@ -160,21 +166,58 @@ public:
         if (failAtMs_ >= 0 && now >= failAtMs_)
             now = failAtMs_;
         const std::int64_t due = (now - openedMs_) * format_.rate / 1000;
-        const int bpf = format_.BytesPerFrame();
-        std::vector<std::uint8_t> frame(bpf);
-        for (; produced_ < due; ++produced_) {
-            const double v = amplitude_ * std::sin(2.0 * std::numbers::pi * frequency_ *
-                                                   static_cast<double>(produced_) / format_.rate);
-            const int bps = BytesPerSample(format_.type);
-            for (int c = 0; c < format_.channels; ++c)
-                EncodeSample(v, format_.type, frame.data() + c * bps);
-            if (ring_.Free() < static_cast<std::size_t>(bpf))
-                ++lost_;
-            else
-                ring_.Write(frame.data(), frame.size());
+        if (due > produced_) {
+            const std::size_t bpf = format_.BytesPerFrame();
+            const std::int64_t fit = std::min<std::int64_t>(due - produced_, ring_.Free() / bpf);
+            for (std::int64_t n = produced_; n < produced_ + fit;) {
+                const std::span<const std::uint8_t> pcm = Render(n, produced_ + fit - n);
+                ring_.Write(pcm.data(), pcm.size());
+                n += static_cast<std::int64_t>(pcm.size() / bpf);
+            }
+            lost_ += due - produced_ - fit;
+            produced_ = due;
         }
         if (failAtMs_ >= 0 && state_->Now() >= failAtMs_)
             Fail("Recording from " + source_ + " failed: the stream was terminated by the server");
+    }
+
+    // Up to `count` frames of the tone from frame `first` on (at least one). A tone with a short
+    // period repeats one stored period, so hours of audio cost no more than copies.
+    std::span<const std::uint8_t> Render(std::int64_t first, std::int64_t count) {
+        const std::size_t bpf = format_.BytesPerFrame();
+        if (period_ > 0) {
+            const std::int64_t at = first % period_;
+            const std::int64_t n = std::min(count, period_ - at);
+            return {table_.data() + at * bpf, static_cast<std::size_t>(n) * bpf};
+        }
+        const std::int64_t n = std::min<std::int64_t>(count, 4096);
+        render_.resize(n * bpf);
+        for (std::int64_t i = 0; i < n; ++i)
+            Frame(first + i, render_.data() + i * bpf);
+        return render_;
+    }
+
+    void Frame(std::int64_t n, std::uint8_t* dst) const {
+        const double v = amplitude_ * std::sin(2.0 * std::numbers::pi * frequency_ *
+                                               static_cast<double>(n) / format_.rate);
+        const int bps = BytesPerSample(format_.type);
+        for (int c = 0; c < format_.channels; ++c)
+            EncodeSample(v, format_.type, dst + c * bps);
+    }
+
+    // An integral frequency repeats after rate / gcd(rate, frequency) frames.
+    void BuildTable() {
+        const auto hz = static_cast<std::int64_t>(frequency_);
+        if (hz <= 0 || static_cast<double>(hz) != frequency_ || format_.rate <= 0)
+            return;
+        const std::int64_t period = format_.rate / std::gcd<std::int64_t>(format_.rate, hz);
+        if (period > kMaxTablePeriod)
+            return;
+        const std::size_t bpf = format_.BytesPerFrame();
+        table_.resize(period * bpf);
+        for (std::int64_t n = 0; n < period; ++n)
+            Frame(n, table_.data() + n * bpf);
+        period_ = period;
     }
 
     void Wake() {
@@ -195,6 +238,9 @@ private:
     std::int64_t produced_ = 0;
     std::int64_t lost_ = 0;
     std::string error_;
+    std::int64_t period_ = 0; // frames in table_; 0 when each frame is computed
+    std::vector<std::uint8_t> table_;
+    std::vector<std::uint8_t> render_;
 };
 
 class SimPlayback : public PlaybackStream {
@@ -367,12 +413,15 @@ void SimulatedBackend::FailStreamsAfter(int ms) {
 void SimulatedBackend::SetBufferMs(int ms) {
     state_->bufferMs = std::max(ms, 1);
 }
+void SimulatedBackend::SetStepMs(int ms) {
+    state_->stepMs = std::max(ms, 1);
+}
 
 void SimulatedBackend::Step(int ms, bool wake) {
     if (state_->clock != Clock::Manual)
         return;
     while (ms > 0) {
-        const int step = std::min(ms, kStepMs);
+        const int step = std::min(ms, state_->stepMs);
         ms -= step;
         state_->manualMs += step;
         // Copies: a woken component may open or close streams.

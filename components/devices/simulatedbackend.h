@@ -14,8 +14,8 @@
 //
 // Time comes from a clock the test drives (Clock::Manual, the default) or from real time
 // (Clock::RealTime). With the manual clock, Advance(ms) moves time forward in steps of at most
-// 10 ms; after each step it produces and consumes the audio of that step and calls the wake
-// function of every open stream, so the components' events (blocks, timers, block requests,
+// 10 ms (SetStepMs); after each step it produces and consumes the audio of that step and calls the
+// wake function of every open stream, so the components' events (blocks, timers, block requests,
 // failures) have all been delivered, synchronously, when Advance returns. A ComponentError that
 // a component raises from such an event comes out of Advance. Elapse(ms) lets time pass as if the
 // UI thread were busy: audio is produced and consumed, no stream is woken; Deliver() wakes them.
@@ -49,6 +49,9 @@ public:
 
     // The manual clock (see above). Both are no-ops under real time.
     void Advance(int ms);
+    // The longest step of Advance and Elapse (10 ms unless changed). A simulated recording of
+    // many hours takes steps of a second or more; keep them below the buffer (SetBufferMs).
+    void SetStepMs(int ms);
     void Elapse(int ms);
     void Deliver();
 

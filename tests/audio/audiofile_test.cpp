@@ -189,6 +189,34 @@ TEST(AudioFile, EveryWmaPresetWritesWhatItsTextSays) {
     }
 }
 
+TEST(AudioFile, WmaKeepsTheFirstFrameOfTheRecording) {
+    // 300 ms of tone, then silence: the tone must end 300 ms into the decoded audio. Audio that
+    // the decoder's priming frame swallowed would make it end one codec frame (46 or 64 ms) early.
+    for (const int preset : {10, 36}) {
+        const std::string path = TempDir() + "/start" + std::to_string(preset) + ".wma";
+        TAudioFile2 f;
+        f.SetWmaFormat(preset);
+        f.CreateForWrite(QString::fromStdString(path), 0);
+        const auto pcm = PcmFormat::FromHandle(f.GetFormatHandle(), f.GetFormatParam());
+        ASSERT_TRUE(pcm.has_value());
+        const std::int64_t toneFrames = pcm->rate * 3 / 10;
+        f.WriteBlock(Sine(*pcm, 0, toneFrames, 440));
+        f.WriteBlock(Block(static_cast<std::size_t>(toneFrames * pcm->BytesPerFrame()),
+                           pcm->type == SampleType::U8 ? 128 : 0));
+        f.CloseFile();
+
+        TAudioFile2 reader;
+        reader.OpenForRead(QString::fromStdString(path), 0, 1);
+        for (const Decoded& d : {ReadAll(reader), DecodeWithFfmpeg(path)}) {
+            std::int64_t lastLoud = -1;
+            for (std::int64_t i = 0; i < d.Frames(); ++i)
+                if (std::abs(d.samples[static_cast<std::size_t>(i * d.channels)]) > 4000)
+                    lastLoud = i;
+            EXPECT_NEAR(lastLoud, toneFrames, pcm->rate / 100) << "preset " << preset;
+        }
+    }
+}
+
 } // namespace
 
 TEST(AudioFileReader, BitRateIsTheStreamsOwnNotTheFileAverage) {

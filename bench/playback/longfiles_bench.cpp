@@ -1,0 +1,210 @@
+// Long recordings in the list and the player: adding a 10-hour file of each format to the
+// recordings list (the list window's AddToList) and seeking to its middle (Seek and the first
+// block after it, what the player does), each from a cold page cache and warm.
+//
+//   bench_long_files [hours=10]
+//
+// The files are written by the program's own file component at the recording defaults of each
+// format (MP3 44.1 kHz stereo VBR 128 kbit/s, WAV and RAW 44.1 kHz stereo 16-bit, WMA
+// "44KHz, 128Kbps, Stereo", OGG quality 0.3), two at a time on two threads, and deleted after
+// their figures. WAV and RAW take 6.4 GB each at 10 hours, in $TMPDIR.
+
+#include "appstate.h"
+#include "fakeports.h"
+#include "playbackfile.h"
+#include "taudiofile2.h"
+#include "taudiofile2lameenc.h"
+#include "testaudio.h"
+#include "tfm_list.h"
+#include "tinifile.h"
+#include "tskin.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <functional>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+class NoActions : public RecorderActions {
+public:
+    void StartRecording() override {}
+    void StopRecording() override {}
+    void ToggleRecordPause() override {}
+    void PlaySelected() override {}
+    void TogglePlayPause() override {}
+    void StopPlaying() override {}
+};
+
+struct LongFile {
+    LongFile(const char* n, const char* e, std::function<void(TAudioFile2&)> c)
+        : name(n), ext(e), choose(std::move(c)) {}
+    const char* name;
+    const char* ext;
+    std::function<void(TAudioFile2&)> choose;
+    QString path;
+    double writeS = 0;
+};
+
+// Writes `seconds` of a 440 Hz tone in 300 ms blocks, as a recording does.
+double Write(LongFile& file, std::int64_t seconds) {
+    QElapsedTimer t;
+    t.start();
+    TAudioFile2 writer;
+    file.choose(writer);
+    writer.CreateForWrite(file.path, 0);
+    const auto format = PcmFormat::FromHandle(writer.GetFormatHandle(), writer.GetFormatParam());
+    const int blockFrames = format->rate * 3 / 10;
+    // 440 Hz repeats every 2205 frames at 44.1 kHz; 300 ms is 6 periods, so one block serves all.
+    const Block block = SinePcm(*format, 0, blockFrames, 440);
+    for (std::int64_t n = 0; n < seconds * 10 / 3; ++n)
+        writer.WriteBlock(block);
+    writer.CloseFile();
+    return t.nsecsElapsed() / 1e9;
+}
+
+// Drops the file's pages from the page cache (clean pages only, which a closed file has after
+// fdatasync), so the next read comes from the disk.
+void DropCache(const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+    if (fd < 0)
+        return;
+    ::fdatasync(fd);
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    ::close(fd);
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int hours = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
+    const std::int64_t seconds = hours * 3600LL;
+
+    QTemporaryDir dir; // in $TMPDIR
+
+    TIniFile ini(dir.filePath("tarnoRecord.ini"));
+    // RAW files are read with the stored RAW settings: PCM 44.1 kHz stereo 16-bit.
+    ini.WriteInteger("raw", "format", 0);
+    ini.WriteInteger("raw", "f", 8);
+    ini.WriteInteger("raw", "c", 1);
+    ini.WriteInteger("raw", "b", 5);
+
+    std::vector<LongFile> files{
+        {"MP3", ".mp3",
+         [](TAudioFile2& f) {
+             TAudioFile2LameEnc enc;
+             enc.SetSampleRate(44100);
+             enc.SetBitrate(128);
+             enc.SetChannelMode(2);
+             enc.SetQuality(9);
+             enc.SetVbrBitrate(128);
+             enc.SetVbrQuality(5);
+             f.SetMp3Encoder(enc.DefaultInterface());
+         }},
+        {"WAV", ".wav", [](TAudioFile2& f) { f.SetPcmFormat(44100, 2, 16); }},
+        {"WMA", ".wma", [](TAudioFile2& f) { f.SetWmaFormat(10); }},
+        {"OGG", ".OGG", [](TAudioFile2& f) { f.SetOggFormat(44100, 2, 128, 128, 128, 300); }},
+        {"RAW", ".raw", [](TAudioFile2& f) { f.SetRawFormat(1, 44100, 2, 16); }},
+    };
+    for (LongFile& f : files)
+        f.path = dir.filePath(QString("long%1").arg(f.ext));
+
+    AppState state;
+    FakePrompts prompts;
+    FakeDisplay display;
+    TAudioFile2 AudioFilepaly;
+    TSkin skin;
+    NoActions actions;
+    Tfm_list fm_list(state, ini, prompts, display, AudioFilepaly, skin, actions, nullptr);
+
+    std::printf("%d-hour files, AddToList and seek to the middle (Seek + the first 4100 frames "
+                "after it); cold = the file's pages dropped from the cache first, warm = median of "
+                "5; target under 20 ms each\n",
+                hours);
+    std::printf("format      size  written in   AddToList cold/warm ms   open ms   seek to "
+                "middle cold/warm ms   length\n");
+    bool ok = true;
+    // The compressed files are written two at a time (OGG, the slowest, beside MP3 and WMA), and
+    // measured once no writer runs; WAV and RAW one after the other, each deleted after its
+    // figures, so at most one 6.4 GB file is on disk.
+    auto measure = [&](LongFile& f) {
+        const qint64 size = QFileInfo(f.path).size();
+        auto addToList = [&] {
+            fm_list.Clear();
+            prompts.openAnswers.push_back({f.path});
+            QElapsedTimer t;
+            t.start();
+            fm_list.AddToList();
+            return t.nsecsElapsed() / 1e6;
+        };
+        DropCache(f.path);
+        const double listCold = addToList();
+        std::vector<double> listWarm;
+        for (int i = 0; i < 5; ++i)
+            listWarm.push_back(addToList());
+        const bool listed = fm_list.Count() == 1 && prompts.messages.isEmpty();
+        std::int64_t lengthMs = 0;
+
+        auto seekMiddle = [&](double* openMs) {
+            QElapsedTimer t;
+            t.start();
+            OpenForPlayback(AudioFilepaly, ini, f.path);
+            if (openMs != nullptr)
+                *openMs = t.nsecsElapsed() / 1e6;
+            lengthMs = AudioFilepaly.GetDurationMs();
+            const std::int64_t middle = AudioFilepaly.GetLengthSamples() / 2;
+            t.restart();
+            AudioFilepaly.Seek(middle, 0);
+            const Block b = AudioFilepaly.ReadBlock(4100);
+            const double ms = t.nsecsElapsed() / 1e6;
+            AudioFilepaly.CloseFile();
+            if (b.empty())
+                ok = false;
+            return ms;
+        };
+        DropCache(f.path);
+        double openMs = 0;
+        const double seekCold = seekMiddle(&openMs);
+        std::vector<double> seekWarm;
+        for (int i = 0; i < 5; ++i)
+            seekWarm.push_back(seekMiddle(nullptr));
+        const double listW = Median(listWarm), seekW = Median(seekWarm);
+        ok = ok && listed && listCold < 20 && listW < 20 && seekCold < 20 && seekW < 20;
+        std::printf("%-6s %7.2f GB  %7.1f s   %10.2f / %-8.2f    %8.2f   %10.2f / %-8.2f      %s\n",
+                    f.name, size / 1e9, f.writeS, listCold, listW, openMs, seekCold, seekW,
+                    listed ? qPrintable(FormatElapsed(lengthMs))
+                           : qPrintable("NOT LISTED: " + prompts.messages.join(" | ")));
+        std::fflush(stdout);
+        QFile::remove(f.path);
+        prompts.messages.clear();
+    };
+
+    LongFile &mp3 = files[0], &wav = files[1], &wma = files[2], &ogg = files[3], &raw = files[4];
+    std::thread oggWriter([&] { ogg.writeS = Write(ogg, seconds); });
+    mp3.writeS = Write(mp3, seconds);
+    wma.writeS = Write(wma, seconds);
+    oggWriter.join();
+    for (LongFile* f : {&mp3, &wma, &ogg})
+        measure(*f);
+    for (LongFile* f : {&wav, &raw}) {
+        f->writeS = Write(*f, seconds);
+        measure(*f);
+    }
+    std::printf("%s\n", ok ? "all under 20 ms" : "SOME FIGURES MISSED THEIR TARGET");
+    return ok ? 0 : 1;
+}
