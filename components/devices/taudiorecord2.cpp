@@ -52,6 +52,7 @@ struct TAudioRecord2::Impl {
     std::int64_t current = 0;
     PeakLevels peaks;
     std::int64_t lastTimerMs = 0;
+    std::int64_t startedMs = 0; // when the stream began to run
     // The levels of the latest event, repeated when no audio arrived since (the server hands
     // audio over in fragments that need not line up with the events), so a meter does not
     // flicker to zero between fragments.
@@ -153,7 +154,12 @@ struct TAudioRecord2::Impl {
         const std::int64_t inFlight = stream->InFlightFrames();
         if (inFlight <= 0)
             return;
-        const std::int64_t target = current + inFlight;
+        // A server may report more latency than it holds (pipewire-pulse does at low rates), so
+        // the wait never takes the recording past the time the stream has been running: what
+        // arrives beyond that was captured after the stop.
+        const std::int64_t read = current;
+        const std::int64_t byClock = (backend->NowMs() - startedMs) * Format().rate / 1000;
+        const std::int64_t target = std::max(read, std::min(read + inFlight, byClock));
         const auto deadline = std::chrono::steady_clock::now() +
                               std::chrono::milliseconds(std::min<std::int64_t>(
                                   kInFlightWaitMs, FramesToMs(inFlight, Format().rate) + 100));
@@ -161,6 +167,14 @@ struct TAudioRecord2::Impl {
                stream->Error().empty()) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
             ReadAll();
+        }
+        // The server hands over whole fragments: the part past the stop goes again. It was read
+        // during this wait, so it is the end of `pending`.
+        const std::int64_t excess = current - std::max(read, target);
+        if (excess > 0) {
+            const std::size_t bytes = static_cast<std::size_t>(excess) * Format().BytesPerFrame();
+            pending.resize(pending.size() - std::min(bytes, pending.size()));
+            current -= excess;
         }
     }
 
@@ -368,6 +382,7 @@ void TAudioRecord2::StartCapture() {
         return;
     }
     d_->current = 0;
+    d_->startedMs = d_->backend->NowMs();
     d_->framesAtLastTimer = -1;
     d_->lastLeft = d_->lastRight = 0;
     d_->peaks.Take();

@@ -5,8 +5,8 @@
 // like a real device.
 #include "audiobackend.h"
 #include "componenterror.h"
-#include "pcmtools.h"
 #include "livetools.h"
+#include "pcmtools.h"
 #include "taudioplayer2.h"
 #include "taudiorecord2.h"
 
@@ -126,8 +126,10 @@ TEST_F(DevicesPulse, ThreeSecondsAtCdQualityAndAt800HzHoldTheClockAndCarryTheTon
         QElapsedTimer clock;
         qint64 shown = 0;
         QObject::connect(&cap.rec, &TAudioRecord2::OnTimer, [&](qint64 n, int, int) { shown = n; });
-        clock.start();
+        // From the moment the stream runs: how long a server takes to start one (about 100 ms for
+        // pipewire-pulse, as for parec) is measured against parec by bench_latency.
         cap.Start(c.format);
+        clock.start();
         RunEvents(3000);
         const double between = clock.elapsed() / 1000.0;
         cap.rec.StopCapture();
@@ -150,8 +152,8 @@ TEST_F(DevicesPulse, AStalledUiThreadLosesNoFrames) {
     ASSERT_TRUE(Select(cap.rec, kMic440));
     const PcmFormat f{48000, 2, SampleType::S24};
     QElapsedTimer clock;
-    clock.start();
     cap.Start(f);
+    clock.start();
     RunEvents(500);
     std::this_thread::sleep_for(std::chrono::seconds(3));
     RunEvents(500);
@@ -160,13 +162,16 @@ TEST_F(DevicesPulse, AStalledUiThreadLosesNoFrames) {
     EXPECT_NEAR(double(cap.Frames()) / f.rate, between, kSlackS);
     EXPECT_EQ(cap.rec.LostFrames(), 0);
     // No frame is missing: a pure tone obeys x[n+1] = 2 cos(w) x[n] - x[n-1] throughout, which a
-    // dropped or repeated stretch would break. The resamplers need a moment to settle.
+    // dropped or repeated stretch would break. The resamplers need a moment to settle, and
+    // pipewire-pulse hands a new stream its first two quanta (2048 frames) from before the tone
+    // it then continues, so the first 100 ms are left out.
     const double k = 2.0 * std::cos(2.0 * std::numbers::pi * 440 / f.rate);
     const std::size_t bpf = f.BytesPerFrame();
     auto x = [&](std::size_t i) { return DecodeSample(f.type, cap.data.data() + i * bpf); };
     double worst = 0.0;
     std::size_t where = 0, breaks = 0;
-    for (std::size_t i = 1000; i + 1 < cap.data.size() / bpf; ++i) {
+    for (std::size_t i = std::max<std::size_t>(1000, f.rate / 10); i + 1 < cap.data.size() / bpf;
+         ++i) {
         const double r = std::abs(x(i + 1) - k * x(i) + x(i - 1));
         if (r > 0.02)
             ++breaks;

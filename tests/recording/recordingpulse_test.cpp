@@ -185,9 +185,12 @@ TEST_P(RecordingPulse, RecordsAbout3SecondsListedTaggedAndDecodable) {
         editor.Button1->click();
     }
 
+    // The clock starts once the recording runs: the time a server takes to start a capture
+    // stream (about 100 ms for pipewire-pulse, as for parec) is measured against parec by
+    // bench_latency; here the recording is held to the time it ran.
     QElapsedTimer wall;
-    wall.start();
     r.Start();
+    wall.start();
     ASSERT_TRUE(r.state.recording) << r.prompts.messages.join("\n").toStdString();
     SpinFor(3000);
     const double seconds = wall.elapsed() / 1000.0;
@@ -211,8 +214,12 @@ TEST_P(RecordingPulse, RecordsAbout3SecondsListedTaggedAndDecodable) {
     EXPECT_EQ(own.rate, c.rate);
     EXPECT_EQ(own.channels, c.channels);
     // ...and the file holds exactly that.
-    EXPECT_NEAR(own.durationMs / 1000.0, shown, kFileSlackS);
-    EXPECT_NEAR(double(own.first.size()) / own.rate, shown, kFileSlackS);
+    // A WMA holds whole codec frames of 2048 samples: the last one is filled up with silence.
+    const double wmaFrame = c.format == 2 ? 2048.0 / c.rate : 0.0;
+    EXPECT_GE(own.durationMs / 1000.0, shown - kFileSlackS);
+    EXPECT_LE(own.durationMs / 1000.0, shown + kFileSlackS + wmaFrame);
+    EXPECT_GE(double(own.first.size()) / own.rate, shown - kFileSlackS);
+    EXPECT_LE(double(own.first.size()) / own.rate, shown + kFileSlackS + wmaFrame);
     if (c.format == 1) { // PCM: to the frame
         EXPECT_EQ(std::int64_t(own.first.size()), r.state.sample_pos);
     }
@@ -227,7 +234,7 @@ TEST_P(RecordingPulse, RecordsAbout3SecondsListedTaggedAndDecodable) {
         EXPECT_EQ(probe->channels, c.channels);
         // FFmpeg counts an MP3 in whole frames of 1152, the encoder's delay and the last frame's
         // padding included.
-        const double frames = c.format == 0 ? 2.0 * 1152 / c.rate : 0.0;
+        const double frames = c.format == 0 ? 2.0 * 1152 / c.rate : wmaFrame;
         EXPECT_GE(probe->durationS, shown - kFileSlackS);
         EXPECT_LE(probe->durationS, shown + kFileSlackS + frames);
         EXPECT_NEAR(ToneHz(DecodeFfmpeg(path), probe->rate), 440, 15);
@@ -265,8 +272,8 @@ TEST(RecordingPulseFlow, PauseResumeAndTheDescription) {
     RecordingRig r(MakePulseBackend("tarno-recording-test"));
     r.ini.WriteInteger("output", "format", 1);
     QElapsedTimer wall;
-    wall.start();
     r.Start();
+    wall.start(); // once the capture runs, as above
     ASSERT_TRUE(r.state.recording) << r.prompts.messages.join("\n").toStdString();
     EXPECT_EQ(r.display.texts["s_mono"], "stereo 16B 44100HZ");
     SpinFor(1500);
@@ -277,8 +284,8 @@ TEST(RecordingPulseFlow, PauseResumeAndTheDescription) {
     EXPECT_NEAR(atPauseMs, firstSpanMs, kSlackS * 1000);
     SpinFor(3000);
     EXPECT_EQ(r.display.texts["s_time"], atPause);
-    wall.restart();
     r.Start(); // resumes
+    wall.restart();
     EXPECT_FALSE(r.state.record_paused);
     SpinFor(1500);
     const std::int64_t secondSpanMs = wall.elapsed();
