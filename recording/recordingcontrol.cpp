@@ -182,7 +182,13 @@ void RecordingControl::AbandonStart() {
     p_.record.StopCapture();
     p_.fileWrite.CloseFile();
     QFile::remove(s.out_file_name);
+    ReturnToIdle();
+}
+
+void RecordingControl::ReturnToIdle() {
+    AppState& s = p_.state;
     s.recording = false;
+    s.stopping = false;
     s.record_paused = false;
     diskTimer_.stop();
     if (inhibited_) {
@@ -227,16 +233,7 @@ void RecordingControl::StopRecording() {
         });
     }
 
-    s.recording = false;
-    s.stopping = false;
-    s.record_paused = false;
-    diskTimer_.stop();
-    if (inhibited_) {
-        inhibitor_->Release();
-        inhibited_ = false;
-    }
-    p_.display.SetText("s_time", "00:00:00");
-    p_.display.ShowDisplay(false);
+    ReturnToIdle();
 
     if (lostMs > 0)
         p_.prompts.Information(LostAudioText(lostMs, QFileInfo(s.out_file_name).fileName()));

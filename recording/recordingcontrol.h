@@ -98,6 +98,8 @@ private:
     void AbandonStart();
     // Tells the user once when the capture fell back to "Default input".
     void TellFallback();
+    // The state, the timers, the sleep inhibitor and the display as they are between recordings.
+    void ReturnToIdle();
     void CheckDiskSpace();
 
     RecordingParts p_;
