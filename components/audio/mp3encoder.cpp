@@ -5,6 +5,7 @@
 #include "tagroom.h"
 
 #include <algorithm>
+#include <fstream>
 #include <lame/lame.h>
 
 bool Mp3Encoder::IsSupported(int sampleRate, int bitrate, int channelMode) {
@@ -52,6 +53,27 @@ std::size_t FrameLength(const unsigned char* h) {
     const int kbps = version == 3 ? kMpeg1[bitrateIndex] : kMpeg2[bitrateIndex];
     const int factor = version == 3 ? 144 : 72;
     return static_cast<std::size_t>(factor * kbps * 1000 / rate + ((h[2] >> 1) & 1));
+}
+
+// Fewer frames than this (the info frame included) and FFmpeg cannot open the stream.
+constexpr int kFewestFramesWithInfo = 6;
+
+// The whole frames LAME wrote between `from` and `to` of the file (only ever a few).
+int CountFrames(const std::string& path, std::uint64_t from, std::uint64_t to) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<unsigned char> bytes(static_cast<std::size_t>(to - from));
+    in.seekg(static_cast<std::streamoff>(from));
+    if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())))
+        return 0;
+    int frames = 0;
+    for (std::size_t at = 0; at + 4 <= bytes.size();) {
+        const std::size_t length = FrameLength(bytes.data() + at);
+        if (length == 0 || at + length > bytes.size())
+            break;
+        at += length;
+        ++frames;
+    }
+    return frames;
 }
 
 } // namespace
@@ -205,9 +227,10 @@ void Mp3Encoder::Close() {
         if (bytes > 0)
             sink_.Write(out_.data(), static_cast<std::size_t>(bytes));
         const std::uint64_t end = sink_.Position();
-        if (end - streamStart_ < 3 * placeholder_.size()) {
-            // Next to no audio (stopped before the first block): FFmpeg refuses a stream of an
-            // info frame and one frame, so the file keeps silent frames and no info frame.
+        if (CountFrames(sink_.Path(), streamStart_, end) < kFewestFramesWithInfo) {
+            // Next to no audio (stopped within the first tenth of a second): FFmpeg refuses a
+            // stream of an info frame and two or three frames, so such a file keeps silent frames
+            // and no info frame, and decodes about 0.15 s longer than it was recorded.
             for (int i = 0; i < 3; ++i)
                 sink_.Write(placeholder_.data(), placeholder_.size());
         } else {

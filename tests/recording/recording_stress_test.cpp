@@ -67,7 +67,11 @@ protected:
         bool ok = true;
         const std::int64_t decodedMs =
             own.rate > 0 ? std::int64_t(own.first.size()) * 1000 / own.rate : -1;
-        const std::int64_t slack = SlackMs(cycle);
+        std::int64_t slack = SlackMs(cycle);
+        // An MP3 stopped within its first tenth of a second keeps three silent frames and the
+        // encoder's delay, so that every decoder opens it.
+        if (cycle % 5 == 0 && shownMs < 100)
+            slack = 200;
         if (std::abs(decodedMs - shownMs) > slack || std::abs(own.durationMs - shownMs) > slack) {
             ADD_FAILURE() << path.toStdString() << ": decodes to " << decodedMs
                           << " ms, its header says " << own.durationMs << " ms, shown " << shownMs
