@@ -13,7 +13,7 @@ packages=(
   libtag1-dev libjpeg-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber xvfb xauth x11-utils dbus dbus-x11
-  ffmpeg lame vorbis-tools sox clang libclang-rt-14-dev fp-utils imagemagick
+  ffmpeg lame vorbis-tools sox clang clang-format-14 libclang-rt-14-dev fp-utils imagemagick
   dpkg-dev fakeroot file xdg-utils
   lintian appstream desktop-file-utils xdotool
 )

@@ -26,18 +26,27 @@ export ASAN_OPTIONS=detect_leaks=0:abort_on_error=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 rc=0
-# CTest in build-test with its arguments; adds its counts to passed and failed.
-passed=0; failed=0
+passed=0; failed=0; skipped=0
+# Every C++ file as the checked-in .clang-format lays it out: a difference is a failure.
+echo "== clang-format"
+unformatted=$(git ls-files '*.cpp' '*.h' | xargs clang-format-14 --dry-run 2>&1 |
+              sed -n 's/^\([^:]*\):[0-9]*:[0-9]*: warning: code should be clang-formatted.*/\1/p' |
+              sort -u)
+if [ -n "$unformatted" ]; then
+  echo "clang-format: these files differ from .clang-format (fix: clang-format-14 -i FILE):" >&2
+  echo "$unformatted" >&2
+  failed=$((failed + 1)); rc=1
+else
+  echo "clang-format: every file is formatted"
+  passed=$((passed + 1))
+fi
+
+# CTest in build-test with its arguments; its counts go to the totals.
+. scripts/ctest-count.sh
 run_ctest() { # log, ctest arguments...
   local log=$1; shift
   (cd build-test && ctest --output-on-failure -j2 --timeout 600 "$@") 2>&1 | tee "$log" || true
-  local summary n f
-  summary=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -1)
-  n=$(echo "$summary" | sed -E 's/.* out of ([0-9]+).*/\1/')
-  f=$(echo "$summary" | sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/')
-  if [ -z "$summary" ]; then n=0; f=1; fi
-  passed=$((passed + n - f)); failed=$((failed + f))
-  [ "$f" -eq 0 ] || rc=1
+  ctest_count "$log" || rc=1
 }
 # The live tests (label "pulse") one at a time, on each server: they hold lengths to 50 ms of
 # the wall clock, which tests running beside them on two cores would disturb.
@@ -57,7 +66,8 @@ if [ "${TARNO_SKIP_TSAN:-0}" != 1 ]; then
   tsan=$(grep -E '^tsan: [0-9]+ passed, [0-9]+ failed' "$work/tsan.log" | tail -1)
   if [ -n "$tsan" ]; then
     passed=$((passed + $(echo "$tsan" | sed -E 's/tsan: ([0-9]+) passed.*/\1/')))
-    failed=$((failed + $(echo "$tsan" | sed -E 's/.* ([0-9]+) failed/\1/')))
+    failed=$((failed + $(echo "$tsan" | sed -E 's/.*, ([0-9]+) failed.*/\1/')))
+    skipped=$((skipped + $(echo "$tsan" | sed -E 's/.*, ([0-9]+) skipped.*/\1/')))
   else
     failed=$((failed + 1))
   fi
@@ -77,5 +87,5 @@ if [ "${TARNO_SKIP_PACKAGE:-0}" != 1 ]; then
   pkg_failed=$(grep -c '^package: .* FAILED$' "$work/package.log" || true)
   if [ "$pkg_passed" -eq 0 ] && [ "$pkg_failed" -eq 0 ]; then pkg_failed=1; rc=1; fi
 fi
-echo "total: $((passed + fuzz_passed + pkg_passed)) passed, $((failed + fuzz_failed + pkg_failed)) failed"
+echo "total: $((passed + fuzz_passed + pkg_passed)) passed, $((failed + fuzz_failed + pkg_failed)) failed, $skipped skipped"
 exit $rc

@@ -23,16 +23,12 @@ export TARNO_STRESS_CYCLES=${TARNO_TSAN_STRESS_CYCLES:-50}
 
 log=$(mktemp /tmp/tarno-tsan-XXXXXX)
 trap 'rm -f "$log"' EXIT
-passed=0; failed=0
+passed=0; failed=0; skipped=0
+. scripts/ctest-count.sh
 run() { # title, ctest arguments...
   echo "== ThreadSanitizer: $1"; shift
   (cd build-tsan/tests/devices && ctest --output-on-failure -j2 --timeout 600 "$@") 2>&1 | tee "$log" || true
-  local summary n f
-  summary=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -1)
-  n=$(echo "$summary" | sed -E 's/.* out of ([0-9]+).*/\1/')
-  f=$(echo "$summary" | sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/')
-  if [ -z "$summary" ]; then n=0; f=1; fi
-  passed=$((passed + n - f)); failed=$((failed + f))
+  ctest_count "$log" || true
 }
 PULSE_SERVER= run "simulated backend" -LE pulse
 for i in 0 1; do
@@ -40,5 +36,5 @@ for i in 0 1; do
     PULSE_SERVER=${servers[$i]} run "live on ${names[$i]}" -L pulse -j1
   fi
 done
-echo "tsan: $passed passed, $failed failed"
+echo "tsan: $passed passed, $failed failed, $skipped skipped"
 [ "$failed" -eq 0 ]

@@ -55,8 +55,11 @@ std::size_t FrameLength(const unsigned char* h) {
     return static_cast<std::size_t>(factor * kbps * 1000 / rate + ((h[2] >> 1) & 1));
 }
 
-// Fewer frames than this (the info frame included) and FFmpeg cannot open the stream.
-constexpr int kFewestFramesWithInfo = 6;
+// FFmpeg takes a file for MP3 with certainty only when this many frames follow one another from
+// the start of the stream (the info frame included). With fewer, its guess ties with other
+// formats' (H.263 on some audio, found in one short recording in a few hundred) and it may not
+// open the file at all.
+constexpr int kFewestFrames = 7;
 
 // The whole frames LAME wrote between `from` and `to` of the file (only ever a few).
 int CountFrames(const std::string& path, std::uint64_t from, std::uint64_t to) {
@@ -227,11 +230,12 @@ void Mp3Encoder::Close() {
         if (bytes > 0)
             sink_.Write(out_.data(), static_cast<std::size_t>(bytes));
         const std::uint64_t end = sink_.Position();
-        if (CountFrames(sink_.Path(), streamStart_, end) < kFewestFramesWithInfo) {
-            // Next to no audio (stopped within the first tenth of a second): FFmpeg refuses a
-            // stream of an info frame and two or three frames, so such a file keeps silent frames
-            // and no info frame, and decodes about 0.15 s longer than it was recorded.
-            for (int i = 0; i < 3; ++i)
+        const int frames = CountFrames(sink_.Path(), streamStart_, end);
+        if (frames < kFewestFrames) {
+            // Next to no audio (stopped within the first tenth of a second): such a file is
+            // filled up with silent frames and keeps no info frame, and decodes to at most
+            // 0.19 s, up to 0.19 s longer than it was recorded.
+            for (int i = frames; i < kFewestFrames; ++i)
                 sink_.Write(placeholder_.data(), placeholder_.size());
         } else {
             // The info frame replaces the placeholder LAME put first in the stream.

@@ -68,8 +68,8 @@ protected:
         const std::int64_t decodedMs =
             own.rate > 0 ? std::int64_t(own.first.size()) * 1000 / own.rate : -1;
         std::int64_t slack = SlackMs(cycle);
-        // An MP3 stopped within its first tenth of a second keeps three silent frames and the
-        // encoder's delay, so that every decoder opens it.
+        // An MP3 stopped within its first tenth of a second is filled up to seven frames with
+        // silence and keeps the encoder's delay, so that every decoder opens it.
         if (cycle % 5 == 0 && shownMs < 100)
             slack = 200;
         if (std::abs(decodedMs - shownMs) > slack || std::abs(own.durationMs - shownMs) > slack) {
