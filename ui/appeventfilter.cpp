@@ -30,8 +30,14 @@ AppEventFilter::AppEventFilter(AppState& state, TIniFile& ini, RecorderActions& 
 bool AppEventFilter::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<const QKeyEvent*>(event);
-        if (key->key() >= Qt::Key_F1 && key->key() <= Qt::Key_F12 && IsNewPress(*key))
+        if (key->key() >= Qt::Key_F1 && key->key() <= Qt::Key_F12 && IsNewPress(*key)) {
+            // An action may show a dialog, whose event loop turns before this press has reached
+            // the focused widget: the press is remembered until the action has returned.
+            ++acting_;
             HotKeyPress(key->key());
+            --acting_;
+            QueueForget();
+        }
     }
     // A due start or stop runs from the event loop, not from inside this event's delivery: the
     // recording start may open a dialog, which must not happen in the middle of a paint.
@@ -56,24 +62,29 @@ bool AppEventFilter::eventFilter(QObject* watched, QEvent* event) {
 // One press reaches the filter once for the window and again for the focused widget and each
 // parent it propagates to, always with the same key, time stamp and repeat flag. A press is
 // therefore new when it differs from the last one seen, or when the event loop has turned since
-// (synthesised presses may all carry the time stamp 0).
+// its action returned (synthesised presses may all carry the time stamp 0).
 bool AppEventFilter::IsNewPress(const QKeyEvent& event) {
     const PressId id{event.key(), event.timestamp(), event.isAutoRepeat(), event.nativeScanCode(),
                      static_cast<int>(event.modifiers())};
     if (lastPress_ && *lastPress_ == id)
         return false;
     lastPress_ = id;
-    if (!forgetQueued_) {
-        forgetQueued_ = true;
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                forgetQueued_ = false;
-                lastPress_.reset();
-            },
-            Qt::QueuedConnection);
-    }
     return true;
+}
+
+void AppEventFilter::QueueForget() {
+    if (forgetQueued_)
+        return;
+    forgetQueued_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            forgetQueued_ = false;
+            // Inside a dialog an action opened, the press that opened it is still on its way.
+            if (acting_ == 0)
+                lastPress_.reset();
+        },
+        Qt::QueuedConnection);
 }
 
 bool AppEventFilter::Bound(const char* key, int fallback, int pressed) const {

@@ -70,6 +70,8 @@ private:
     Match Matching() const;
     bool Due() const;
     bool IsNewPress(const QKeyEvent& event);
+    // Forgets the last press once the event loop turns with no hot-key action running.
+    void QueueForget();
     bool Bound(const char* key, int fallback, int pressed) const;
 
     AppState& state_;
@@ -84,6 +86,7 @@ private:
     QTimer heartbeat_;
     std::optional<PressId> lastPress_;
     bool forgetQueued_ = false;
+    int acting_ = 0; // hot-key actions running (one, or more from inside its dialog)
     bool checkQueued_ = false;
     QElapsedTimer sinceCheck_;
     QString lastStart_; // the date and time texts of the latest start and stop by schedule

@@ -2,8 +2,10 @@
 #include "dialogrig.h"
 #include "testinput.h"
 
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -73,6 +75,35 @@ TEST(HotKeys, OnePressThroughTheWindowActsOnce) {
     EXPECT_EQ(rig.actions.calls, QStringList({"ToggleRecordPause"}));
     EXPECT_TRUE(rig.state.record_paused);
     EXPECT_EQ(rig.counter.presses, 1);
+}
+
+// An action that shows a dialog ("Please stop recording first.", the overwrite question, "Save
+// As"): the dialog's event loop turns while the press is still on its way to the focused widget.
+TEST(HotKeys, APressWhoseActionShowsADialogActsOnce) {
+    struct DialogActions : FakeActions {
+        using FakeActions::FakeActions;
+        int dialogs = 0;
+        void PlaySelected() override {
+            FakeActions::PlaySelected();
+            ++dialogs;
+            QEventLoop dialog;
+            QTimer::singleShot(20, &dialog, &QEventLoop::quit);
+            dialog.exec();
+        }
+    };
+    HotKeyRig rig;
+    DialogActions actions(rig.state);
+    AppEventFilter filter(rig.state, rig.ini, actions, *rig.fm_set);
+    qApp->removeEventFilter(&rig.filter);
+    qApp->installEventFilter(&filter);
+    rig.state.recording = true;
+    for (int press = 1; press <= 3; ++press) {
+        testinput::KeyClick(rig.window.windowHandle(), Qt::Key_F8);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(actions.dialogs, press) << "one dialog per press";
+    }
+    EXPECT_EQ(rig.counter.presses, 3) << "the key still reaches the focused widget";
+    qApp->removeEventFilter(&filter);
 }
 
 TEST(HotKeys, AHeldKeyRepeatsItsAction) {
