@@ -40,9 +40,9 @@ struct Key;
 //
 // The dialog is more than a view of the store: the schedule check reads its pickers `Begintime`,
 // `endtime`, `date_time` (the schedule in force) and AppState::schedule_mode, which its schedule
-// buttons set; start-up fills `cb_rd`, `cb_rdson` and `tb_rd`; every recording start runs
-// SaveSettings(). Call LoadFromStore() once at start-up, so the controls hold the stored settings
-// (and the stored schedule is in force) before anything reads or saves them.
+// buttons set; every recording start runs SaveSettings(). At start-up call LoadRecordingSource()
+// and then LoadFromStore() once, so the controls hold the recording source and the stored
+// settings (and the stored schedule is in force) before anything reads or saves them.
 //
 // Some changes act at once rather than on "ok": the hot-key boxes are stored the moment they
 // change, the input line and volume go straight to AudioRecord1, the schedule buttons set the
