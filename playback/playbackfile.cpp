@@ -2,7 +2,7 @@
 
 #include "appstate.h"
 #include "componenterror.h"
-#include "formatcatalogue.h"
+#include "settingstable.h"
 #include "taudiofile2.h"
 #include "tinifile.h"
 
@@ -16,14 +16,7 @@ bool IsRawPath(const QString& path) {
 
 void OpenForPlayback(TAudioFile2& file, const TIniFile& settings, const QString& path) {
     if (IsRawPath(path)) {
-        const int codec = catalogue::RawCodec(
-            settings.ReadInteger("raw", "format", catalogue::kDefaultRawCodecIndex));
-        const int rate = catalogue::SampleRate(
-            settings.ReadInteger("raw", "f", catalogue::kDefaultSampleRateIndex));
-        const int channels =
-            catalogue::Channels(settings.ReadInteger("raw", "c", catalogue::kDefaultChannelIndex));
-        const int bits =
-            catalogue::RawBits(settings.ReadInteger("raw", "b", catalogue::kDefaultRawBitsIndex));
+        const auto [codec, rate, channels, bits] = settings::ReadRawChoice(settings);
         file.SetRawFormat(codec, rate, channels, bits);
     }
     file.OpenForRead(path, 0, 1);

@@ -154,7 +154,7 @@ void Player::SetMuted(bool mute) {
 }
 
 void Player::VolumeFromSlider() {
-    const int v = std::clamp(display_.GetPosition("spb"), 0, 65534);
+    const int v = std::clamp(display_.GetPosition("spb"), 0, TAudioPlayer2::kMaxVolume);
     player_.SetVolume(v);
 }
 

@@ -57,7 +57,8 @@ public:
 
     // The mute buttons: "spb2" mutes (shows "spb1"), "spb1" unmutes (shows "spb2").
     void SetMuted(bool mute);
-    // Release of the volume slider "spb": its position, at most 65534, becomes the player volume.
+    // Release of the volume slider "spb": its position, at most TAudioPlayer2::kMaxVolume, becomes
+    // the player volume.
     void VolumeFromSlider();
     // Start-up look of the volume elements: the mute image that matches GetMute and the slider
     // at GetVolume.

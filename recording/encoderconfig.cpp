@@ -3,14 +3,17 @@
 #include "formatcatalogue.h"
 #include "ports.h"
 #include "prompts.h"
+#include "settingstable.h"
 #include "taudiofile2.h"
 #include "taudiofile2lameenc.h"
 #include "tinifile.h"
+#include "wmapresets.h"
 
-#include <QRegularExpression>
 #include <algorithm>
 
 namespace {
+
+constexpr settings::Reader kReader = settings::Reader::RecordingStart;
 
 constexpr std::int64_t kSecondsPerMinute = 60;
 
@@ -22,20 +25,20 @@ std::int64_t PcmPerMinute(std::int64_t rate, std::int64_t channels, std::int64_t
     return (rate * channels * bits + 7) / 8 * kSecondsPerMinute;
 }
 
-// The bit rate a WMA preset text names ("128Kbps"); the quality and lossless presets have none
+// A WMA preset at the bit rate its list entry names; the quality and lossless presets name none
 // and are estimated at CD rate, which none of them exceeds.
-std::int64_t WmaPerMinute(const QString& entry) {
-    static const QRegularExpression kbps(QStringLiteral("(\\d+)Kbps"));
-    const QRegularExpressionMatch m = kbps.match(entry);
-    if (m.hasMatch())
-        return KbpsPerMinute(m.captured(1).toLongLong());
+std::int64_t WmaPerMinute(int preset) {
+    WmaPreset p;
+    if (LookUpWmaPreset(preset, p) && p.listedBitrate > 0)
+        return KbpsPerMinute(p.listedBitrate);
     return PcmPerMinute(44100, 2, 16);
 }
 
 } // namespace
 
 EncoderConfig::EncoderConfig(TIniFile& ini, TAudioFile2& fileWrite, TAudioFile2LameEnc& lameEnc,
-                             MainDisplay& display, Prompts& prompts, SettingsDialogPort& settingsDialog)
+                             MainDisplay& display, Prompts& prompts,
+                             SettingsDialogPort& settingsDialog)
     : ini_(ini), fileWrite_(fileWrite), lameEnc_(lameEnc), display_(display), prompts_(prompts),
       settingsDialog_(settingsDialog) {}
 
@@ -49,6 +52,10 @@ QString EncoderConfig::WmaDescription(const QString& entry, int storedIndex) {
     if (storedIndex < catalogue::kFirstWmaQualityPreset)
         text.remove(QStringLiteral("bps"), Qt::CaseSensitive);
     return text;
+}
+
+int EncoderConfig::Read(const settings::Key& key) const {
+    return settings::ReadInteger(ini_, key, kReader);
 }
 
 void EncoderConfig::Show(const QString& description) {
@@ -76,21 +83,21 @@ bool EncoderConfig::ConfigureFormat(int formatIndex, bool userNamed) {
 }
 
 bool EncoderConfig::ConfigureMp3() {
-    const int rate = catalogue::SampleRate(ini_.ReadInteger("mp3", "frequency", 8));
-    const int kbps = catalogue::BitRate(ini_.ReadInteger("mp3", "bitrate", 11));
-    const int mode = catalogue::Channels(ini_.ReadInteger("mp3", "channel", 1));
+    const int rate = catalogue::SampleRate(Read(settings::kMp3Frequency));
+    const int kbps = catalogue::BitRate(Read(settings::kMp3Bitrate));
+    const int mode = catalogue::Channels(Read(settings::kMp3Channel));
     lameEnc_.SetSampleRate(rate);
     lameEnc_.SetBitrate(kbps);
     lameEnc_.SetChannelMode(mode);
-    lameEnc_.SetQuality(ini_.ReadInteger("mp3", "quality", 9));
+    lameEnc_.SetQuality(Read(settings::kMp3Quality));
 
     Show(Mp3Description(mode, kbps, rate));
 
     int maxKbps = kbps;
-    if (ini_.ReadBool("mp3", "enable vbr", true)) {
-        const int vbrKbps = catalogue::BitRate(ini_.ReadInteger("mp3", "vbr bitrate", 11));
+    if (settings::ReadBool(ini_, settings::kMp3EnableVbr, kReader)) {
+        const int vbrKbps = catalogue::BitRate(Read(settings::kMp3VbrBitrate));
         lameEnc_.SetVbrBitrate(vbrKbps);
-        lameEnc_.SetVbrQuality(ini_.ReadInteger("mp3", "vbr quality", 5));
+        lameEnc_.SetVbrQuality(Read(settings::kMp3VbrQuality));
         maxKbps = std::max(maxKbps, vbrKbps);
     }
 
@@ -108,7 +115,7 @@ bool EncoderConfig::ConfigureMp3() {
 }
 
 void EncoderConfig::ConfigureWav() {
-    switch (ini_.ReadInteger("wav", "mode", 0)) {
+    switch (Read(settings::kWavMode)) {
     case 0:
         fileWrite_.SetPcmFormat(44100, 2, 16);
         Show("stereo 16B 44100HZ");
@@ -120,9 +127,9 @@ void EncoderConfig::ConfigureWav() {
         bytesPerMinute_ = PcmPerMinute(800, 1, 4);
         break;
     case 2: {
-        const int rate = catalogue::SampleRate(ini_.ReadInteger("wav", "frequency", 8));
-        const int channels = catalogue::Channels(ini_.ReadInteger("wav", "channel", 1));
-        const int bits = catalogue::WavBits(ini_.ReadInteger("wav", "bit", 1));
+        const int rate = catalogue::SampleRate(Read(settings::kWavFrequency));
+        const int channels = catalogue::Channels(Read(settings::kWavChannel));
+        const int bits = catalogue::WavBits(Read(settings::kWavBit));
         fileWrite_.SetPcmFormat(rate, channels, bits);
         Show(catalogue::ChannelName(channels) + " " + QString::number(bits) + "B " +
              QString::number(rate) + "HZ");
@@ -136,24 +143,24 @@ void EncoderConfig::ConfigureWav() {
 }
 
 void EncoderConfig::ConfigureWma() {
-    const int index = ini_.ReadInteger("wma", "format", catalogue::kDefaultWmaIndex);
-    fileWrite_.SetWmaFormat(catalogue::WmaPreset(index));
-    const QString entry = settingsDialog_.WmaEntryText();
-    Show(WmaDescription(entry, index));
-    bytesPerMinute_ = WmaPerMinute(
-        entry.isEmpty() ? catalogue::WmaEntries()[catalogue::kDefaultWmaIndex] : entry);
+    const int index = Read(settings::kWmaFormat);
+    const int preset = catalogue::WmaPreset(index);
+    fileWrite_.SetWmaFormat(preset);
+    Show(WmaDescription(settingsDialog_.WmaEntryText(), index));
+    bytesPerMinute_ = WmaPerMinute(preset);
 }
 
 bool EncoderConfig::ConfigureOgg(bool userNamed) {
-    const bool qualityMode = ini_.ReadBool("ogg", "enable quality", userNamed);
-    const int rate = catalogue::SampleRate(ini_.ReadInteger("ogg", "frequency", 8));
-    const int channels = catalogue::Channels(ini_.ReadInteger("ogg", "channel", 1));
-    const int minKbps = catalogue::BitRate(ini_.ReadInteger("ogg", "min bitrate", 11));
-    const int maxKbps = catalogue::BitRate(ini_.ReadInteger("ogg", "max bitrate", 11));
+    const bool qualityMode =
+        settings::ReadBool(ini_, settings::kOggEnableQuality, kReader, userNamed);
+    const int rate = catalogue::SampleRate(Read(settings::kOggFrequency));
+    const int channels = catalogue::Channels(Read(settings::kOggChannel));
+    const int minKbps = catalogue::BitRate(Read(settings::kOggMinBitrate));
+    const int maxKbps = catalogue::BitRate(Read(settings::kOggMaxBitrate));
     const QString tail = " " + QString::number(rate) + "HZ";
 
     if (qualityMode) {
-        const auto quality = static_cast<std::int16_t>(ini_.ReadInteger("ogg", "quality", 300));
+        const auto quality = static_cast<std::int16_t>(Read(settings::kOggQuality));
         fileWrite_.SetOggFormat(rate, channels, minKbps, minKbps, maxKbps, quality);
         Show(catalogue::ChannelName(channels) + " " + QString::number(quality) + "Q" + tail);
         // Vorbis at its top quality stays near 500 kbit/s for CD stereo.
@@ -176,11 +183,7 @@ bool EncoderConfig::ConfigureOgg(bool userNamed) {
 void EncoderConfig::ConfigureRaw() {
     // One codec code per stored index, whichever way the file was named: a user-named file once
     // got the index itself, which recorded the wrong codec (PCM as nothing, A-law as PCM...).
-    const int codecIndex = ini_.ReadInteger("raw", "format", catalogue::kDefaultRawCodecIndex);
-    const int codec = catalogue::RawCodec(codecIndex);
-    const int rate = catalogue::SampleRate(ini_.ReadInteger("raw", "f", 8));
-    const int channels = catalogue::Channels(ini_.ReadInteger("raw", "c", 1));
-    const int bits = catalogue::RawBits(ini_.ReadInteger("raw", "b", 5));
+    const auto [codec, rate, channels, bits] = settings::ReadRawChoice(ini_);
     fileWrite_.SetRawFormat(codec, rate, channels, bits);
     Show(catalogue::ChannelName(channels) + " " + QString::number(bits) + "B " +
          QString::number(rate) + "HZ");

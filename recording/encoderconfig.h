@@ -9,6 +9,9 @@ class TAudioFile2LameEnc;
 class MainDisplay;
 class Prompts;
 class SettingsDialogPort;
+namespace settings {
+struct Key;
+}
 
 // Turns the stored format choices into the writing file component's configuration before a new
 // recording file is created, checks the MP3 and managed-bit-rate OGG choices with the component,
@@ -42,6 +45,8 @@ private:
     bool ConfigureOgg(bool userNamed);
     void ConfigureRaw();
     void Show(const QString& description);
+    // A stored integer with a recording's default.
+    int Read(const settings::Key& key) const;
 
     TIniFile& ini_;
     TAudioFile2& fileWrite_;

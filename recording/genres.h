@@ -8,7 +8,6 @@
 namespace genres {
 
 constexpr int kGenreCount = 148;
-constexpr int kDefaultGenreIndex = 12; // "Other"
 
 const QStringList& Names();
 // The name at `index`; an empty string outside 0..147.

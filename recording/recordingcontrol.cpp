@@ -4,6 +4,7 @@
 #include "formatcatalogue.h"
 #include "ports.h"
 #include "prompts.h"
+#include "settingstable.h"
 #include "taudiofile2.h"
 #include "taudiorecord2.h"
 #include "tinifile.h"
@@ -16,6 +17,7 @@
 namespace {
 constexpr int kDiskCheckMs = 60 * 1000;
 constexpr int kBlockMs = 300;
+constexpr settings::Reader kStart = settings::Reader::RecordingStart;
 } // namespace
 
 RecordingControl::RecordingControl(const RecordingParts& parts)
@@ -95,8 +97,8 @@ void RecordingControl::StartRecording() {
         return;
     }
 
-    const bool userNamed = p_.ini.ReadBool("output", "name", false);
-    int format = p_.ini.ReadInteger("output", "format", catalogue::Mp3);
+    const bool userNamed = settings::ReadBool(p_.ini, settings::kOutputName, kStart);
+    int format = settings::ReadInteger(p_.ini, settings::kOutputFormat, kStart);
     // A hand-edited format outside the list records in the format the read defaults to, rather
     // than reusing the previous file name with a stale configuration.
     if (!catalogue::IsOutputFormat(format))
@@ -110,7 +112,8 @@ void RecordingControl::StartRecording() {
         if (!encoder_.ConfigureFormat(format, true))
             return;
     } else {
-        QString dir = p_.ini.ReadString("output", "dir", p_.defaultOutputDir);
+        QString dir =
+            settings::ReadString(p_.ini, settings::kOutputDir, kStart, p_.defaultOutputDir);
         if (!dir.endsWith('/'))
             dir += '/';
         QDir().mkdir(dir); // one level; a folder still missing makes CreateForWrite fail
@@ -172,7 +175,7 @@ void RecordingControl::TellFallback() {
     if (notice.isEmpty())
         return;
     // The input now in use is stored, so the settings and the next start agree with it.
-    p_.ini.WriteInteger("rd", "rd", p_.record.GetSelectedDevice());
+    settings::WriteInteger(p_.ini, settings::kRecordingDevice, p_.record.GetSelectedDevice());
     p_.prompts.Information(notice);
 }
 

@@ -1,8 +1,13 @@
 #include "tagwriter.h"
 
 #include "genres.h"
+#include "settingstable.h"
 #include "taudioinformation2.h"
 #include "tinifile.h"
+
+namespace {
+constexpr settings::Reader kReader = settings::Reader::TagWriter;
+}
 
 TagWriter::TagWriter(TIniFile& ini, TAudioInformation2& information)
     : ini_(ini), information_(information) {}
@@ -15,10 +20,11 @@ QString TagWriter::GenreText(const QString& stored) {
 }
 
 void TagWriter::WriteTags(const QString& path) {
-    information_.Put("infoAlbum", ini_.ReadString("info", "album", "unknown album"));
-    information_.Put("infoArtist", ini_.ReadString("info", "arist", "unknown artist"));
-    information_.Put("infoComments", ini_.ReadString("info", "comment", ""));
-    information_.Put("infoTitle", ini_.ReadString("info", "title", "unknown title"));
-    information_.Put("infoGenreS", GenreText(ini_.ReadString("info", "genre", "Other")));
+    information_.Put("infoAlbum", settings::ReadString(ini_, settings::kInfoAlbum, kReader));
+    information_.Put("infoArtist", settings::ReadString(ini_, settings::kInfoArtist, kReader));
+    information_.Put("infoComments", settings::ReadString(ini_, settings::kInfoComment, kReader));
+    information_.Put("infoTitle", settings::ReadString(ini_, settings::kInfoTitle, kReader));
+    information_.Put("infoGenreS",
+                     GenreText(settings::ReadString(ini_, settings::kInfoGenre, kReader)));
     information_.WriteTags(path);
 }

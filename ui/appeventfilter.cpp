@@ -2,6 +2,7 @@
 
 #include "appstate.h"
 #include "ports.h"
+#include "settingstable.h"
 #include "tfm_set.h"
 #include "tinifile.h"
 
@@ -87,23 +88,23 @@ void AppEventFilter::QueueForget() {
         Qt::QueuedConnection);
 }
 
-bool AppEventFilter::Bound(const char* key, int fallback, int pressed) const {
-    const int index = ini_.ReadInteger(QStringLiteral("hot"), QString::fromLatin1(key), fallback);
+bool AppEventFilter::Bound(const settings::Key& key, int pressed) const {
+    const int index = settings::ReadInteger(ini_, key, settings::Reader::HotKeyHook);
     return index >= 0 && index < kHotKeyCount && Qt::Key_F1 + index == pressed;
 }
 
 void AppEventFilter::HotKeyPress(int key) {
-    if (Bound("rec", 6, key))
+    if (Bound(settings::kHotRec, key))
         actions_.StartRecording();
-    if (Bound("play", 7, key))
+    if (Bound(settings::kHotPlay, key))
         actions_.PlaySelected();
-    if (Bound("pause", 8, key)) {
+    if (Bound(settings::kHotPause, key)) {
         if (state_.recording)
             actions_.ToggleRecordPause();
         if (state_.playing)
             actions_.TogglePlayPause();
     }
-    if (Bound("stop", 9, key)) {
+    if (Bound(settings::kHotStop, key)) {
         actions_.StopRecording();
         actions_.StopPlaying();
     }

@@ -13,6 +13,9 @@ class QKeyEvent;
 class RecorderActions;
 class TIniFile;
 class Tfm_set;
+namespace settings {
+struct Key;
+}
 
 // The application-wide watch on events: the four function-key hot keys and the recording
 // schedule. The main window installs it on the application (qApp->installEventFilter).
@@ -72,7 +75,7 @@ private:
     bool IsNewPress(const QKeyEvent& event);
     // Forgets the last press once the event loop turns with no hot-key action running.
     void QueueForget();
-    bool Bound(const char* key, int fallback, int pressed) const;
+    bool Bound(const settings::Key& key, int pressed) const;
 
     AppState& state_;
     TIniFile& ini_;

@@ -1,9 +1,9 @@
 #include "tfm_id3.h"
 
-#include "onscreen.h"
-
 #include "appstate.h"
 #include "genres.h"
+#include "onscreen.h"
+#include "settingstable.h"
 #include "tinifile.h"
 
 #include <QCloseEvent>
@@ -18,6 +18,7 @@ namespace {
 constexpr int kLabelLeft = 4;
 constexpr int kFieldLeft = 76;
 constexpr int kRowHeight = 21;
+constexpr settings::Reader kReader = settings::Reader::TagEditor;
 
 QLabel* MakeLabel(QWidget* parent, const QString& text, int top) {
     auto* label = new QLabel(text, parent);
@@ -86,9 +87,9 @@ void Tfm_id3::showEvent(QShowEvent* event) {
         const QRect outer = centreOn_->frameGeometry();
         QRect mine = frameGeometry();
         mine.moveCenter(outer.center());
-        move(screen() != nullptr ? KeepOnScreen(mine.topLeft(), mine.size(),
-                                                screen()->availableGeometry())
-                                 : mine.topLeft());
+        move(screen() != nullptr
+                 ? KeepOnScreen(mine.topLeft(), mine.size(), screen()->availableGeometry())
+                 : mine.topLeft());
     }
     FormShow();
 }
@@ -96,21 +97,21 @@ void Tfm_id3::showEvent(QShowEvent* event) {
 void Tfm_id3::FormShow() {
     cb_g->clear();
     cb_g->addItems(genres::Names());
-    edt_album->setText(ini_.ReadString("info", "album", "unknown album"));
-    edt_arist->setText(ini_.ReadString("info", "arist", "unknown artist"));
-    edt_com->setPlainText(ini_.ReadString("info", "comment", ""));
-    edt_title->setText(ini_.ReadString("info", "title", "unknown title"));
-    const int genre = ini_.ReadInteger("info", "genre", genres::kDefaultGenreIndex);
+    edt_album->setText(settings::ReadString(ini_, settings::kInfoAlbum, kReader));
+    edt_arist->setText(settings::ReadString(ini_, settings::kInfoArtist, kReader));
+    edt_com->setPlainText(settings::ReadString(ini_, settings::kInfoComment, kReader));
+    edt_title->setText(settings::ReadString(ini_, settings::kInfoTitle, kReader));
+    const int genre = settings::ReadInteger(ini_, settings::kInfoGenre, kReader);
     cb_g->setCurrentIndex(genre >= 0 && genre < cb_g->count() ? genre : -1);
     state_.tags_shown = true;
 }
 
 void Tfm_id3::Button1Click() {
-    ini_.WriteString("info", "title", edt_title->text());
-    ini_.WriteString("info", "arist", edt_arist->text());
-    ini_.WriteString("info", "album", edt_album->text());
-    ini_.WriteInteger("info", "genre", cb_g->currentIndex());
-    ini_.WriteString("info", "comment", edt_com->toPlainText());
+    settings::WriteString(ini_, settings::kInfoTitle, edt_title->text());
+    settings::WriteString(ini_, settings::kInfoArtist, edt_arist->text());
+    settings::WriteString(ini_, settings::kInfoAlbum, edt_album->text());
+    settings::WriteInteger(ini_, settings::kInfoGenre, cb_g->currentIndex());
+    settings::WriteString(ini_, settings::kInfoComment, edt_com->toPlainText());
     close();
 }
 

@@ -34,8 +34,6 @@ const char* const kLookedUp[] = {"s_time", "play_bar",  "s_left",     "s_right",
 
 const char* const kTextFields[] = {"s_time", "s_sizeson", "s_filename", "s_mono"};
 
-constexpr int kMaxPlayerVolume = 65534;
-
 } // namespace
 
 Tfm_main::Tfm_main(MainEnvironment env, QWidget* parent)
@@ -125,7 +123,6 @@ void Tfm_main::closeEvent(QCloseEvent* event) {
 }
 
 void Tfm_main::FormShow() {
-    TIniFile& store = *env_.store;
     state_.stopping = false;
     state_.sample_base = 0;
     state_.record_paused = false;
@@ -134,40 +131,7 @@ void Tfm_main::FormShow() {
     AudioFileWrite.SetStartupFlag(true);
     AudioFilepaly.SetStartupFlag(true);
 
-    // Devices. The list's own change handlers must not run while it is being filled.
-    QSignalBlocker blockDevices(fm_set->cb_rd);
-    QSignalBlocker blockLines(fm_set->cb_rdson);
-    fm_set->cb_rd->clear();
-    fm_set->cb_rdson->clear();
-    const int n = AudioRecord1.GetMaxDeviceIndex();
-    for (int i = 0; i <= n; ++i) {
-        AudioRecord1.SelectDevice(i);
-        fm_set->cb_rd->addItem(AudioRecord1.GetDeviceName());
-    }
-    // The stored device is the one the capture component records from (and whose lines are
-    // listed), not merely the one the list shows.
-    const int rd = store.ReadInteger("rd", "rd", n);
-    const int device = (rd >= 0 && rd <= n) ? rd : n;
-    if (n >= 0 && device != n)
-        AudioRecord1.SelectDevice(device);
-
-    // Adding to an empty box selects its first entry; only a line that reports itself active
-    // is selected here (the later one when two do).
-    const int m = AudioRecord1.GetLineCount();
-    int activeLine = -1;
-    for (int b = 1; b <= m; ++b) {
-        AudioRecord1.SelectLine(b);
-        fm_set->cb_rdson->addItem(AudioRecord1.GetLineName());
-        if (AudioRecord1.GetLineActive())
-            activeLine = b - 1;
-    }
-    fm_set->cb_rdson->setCurrentIndex(activeLine);
-    fm_set->cb_rd->setCurrentIndex(rd >= 0 && rd <= n ? rd : -1);
-    blockDevices.unblock();
-    blockLines.unblock();
-
-    AudioRecord1.SelectLine(fm_set->cb_rdson->currentIndex() + 1);
-    fm_set->tb_rd->setValue(AudioRecord1.GetLineVolume());
+    fm_set->LoadRecordingSource();
 
     // The dialog's controls hold the stored settings from now on, so the save at every
     // recording start stores only what the user chose, and the stored schedule is in force.
@@ -409,8 +373,8 @@ void Tfm_main::Skin1MouseUp(SkinObject* Source, int, int, int) {
     }
     if (name == "spb") {
         int v = Source->GetPosition();
-        if (v > kMaxPlayerVolume)
-            v = kMaxPlayerVolume;
+        if (v > TAudioPlayer2::kMaxVolume)
+            v = TAudioPlayer2::kMaxVolume;
         AudioPlayer21.SetVolume(v);
     }
 }

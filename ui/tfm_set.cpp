@@ -5,6 +5,7 @@
 #include "onscreen.h"
 #include "prompts.h"
 #include "publisher.h"
+#include "settingstable.h"
 #include "taudiofile2.h"
 #include "taudiorecord2.h"
 #include "tfm_dir.h"
@@ -39,6 +40,7 @@ static void InitUiResources() {
 namespace {
 
 constexpr int kHotKeyCount = 12; // F1..F12
+constexpr settings::Reader kDialog = settings::Reader::SettingsDialog;
 
 QString RefusalText(const char* format) {
     return QStringLiteral("This %1 format is not supported. \r"
@@ -76,10 +78,10 @@ Tfm_set::Tfm_set(TIniFile& ini, AppState& state, Prompts& prompts, TSkin& skin,
       mainWindow_(mainWindow) {
     InitUiResources();
     BuildWindow();
-    hotKeys_ = {{{ComboBox1, "rec", 6},
-                 {ComboBox2, "play", 7},
-                 {ComboBox3, "pause", 8},
-                 {ComboBox4, "stop", 9}}};
+    hotKeys_ = {{{ComboBox1, &settings::kHotRec},
+                 {ComboBox2, &settings::kHotPlay},
+                 {ComboBox3, &settings::kHotPause},
+                 {ComboBox4, &settings::kHotStop}}};
     Connect();
     fm_dir_.SetAnchor(this);
 }
@@ -203,50 +205,55 @@ void Tfm_set::FormCloseQuery() {
 
 // --- loading, defaults, saving -----------------------------------------------------------------
 
+int Tfm_set::Read(const settings::Key& key) const {
+    return settings::ReadInteger(ini_, key, kDialog);
+}
+
 void Tfm_set::LoadFromStore() {
     TIniFile& s = ini_;
-    cb_mp3_bitrate->setCurrentIndex(s.ReadInteger("mp3", "bitrate", 11));
-    cb_mp3_channel->setCurrentIndex(s.ReadInteger("mp3", "channel", 1));
-    cb_mp3_frequency->setCurrentIndex(s.ReadInteger("mp3", "frequency", 8));
-    ud_mp3_quality->SetPosition(s.ReadInteger("mp3", "quality", 9));
-    cb_vbr->setChecked(s.ReadBool("mp3", "enable vbr", false));
-    cb_mp3_vbr->setCurrentIndex(s.ReadInteger("mp3", "vbr bitrate", 11));
-    ud_mp3_vbr->SetPosition(s.ReadInteger("mp3", "vbr quality", 9));
+    cb_mp3_bitrate->setCurrentIndex(Read(settings::kMp3Bitrate));
+    cb_mp3_channel->setCurrentIndex(Read(settings::kMp3Channel));
+    cb_mp3_frequency->setCurrentIndex(Read(settings::kMp3Frequency));
+    ud_mp3_quality->SetPosition(Read(settings::kMp3Quality));
+    cb_vbr->setChecked(settings::ReadBool(s, settings::kMp3EnableVbr, kDialog));
+    cb_mp3_vbr->setCurrentIndex(Read(settings::kMp3VbrBitrate));
+    ud_mp3_vbr->SetPosition(Read(settings::kMp3VbrQuality));
     cb_vbrClick();
 
     CheckOnly(wavModeGroup_,
-              ButtonOf({rb_cdquality, rb_bestsuited, rb_custom}, s.ReadInteger("wav", "mode", 0)));
-    cb_wav_bit->setCurrentIndex(s.ReadInteger("wav", "bit", 1));
-    cb_wav_channel->setCurrentIndex(s.ReadInteger("wav", "channel", 1));
-    cb_wav_frequency->setCurrentIndex(s.ReadInteger("wav", "frequency", 8));
+              ButtonOf({rb_cdquality, rb_bestsuited, rb_custom}, Read(settings::kWavMode)));
+    cb_wav_bit->setCurrentIndex(Read(settings::kWavBit));
+    cb_wav_channel->setCurrentIndex(Read(settings::kWavChannel));
+    cb_wav_frequency->setCurrentIndex(Read(settings::kWavFrequency));
     rb_customClick();
 
-    cb_wma->setCurrentIndex(s.ReadInteger("wma", "format", 9));
-    cb_rawformat->setCurrentIndex(s.ReadInteger("raw", "format", 0));
-    cb_rawf->setCurrentIndex(s.ReadInteger("raw", "f", 8));
-    cb_rawb->setCurrentIndex(s.ReadInteger("raw", "b", 5));
-    cb_rawc->setCurrentIndex(s.ReadInteger("raw", "c", 1));
-    cb_ogg_channel->setCurrentIndex(s.ReadInteger("ogg", "channel", 1));
-    cb_ogg_fre->setCurrentIndex(s.ReadInteger("ogg", "frequency", 8));
-    cb_ogg_maxbit->setCurrentIndex(s.ReadInteger("ogg", "max bitrate", 11));
-    cb_ogg_minbit->setCurrentIndex(s.ReadInteger("ogg", "min bitrate", 11));
-    cb_ogg_quality->setChecked(s.ReadBool("ogg", "enable quality", true));
-    ud_ogg_quality->SetPosition(s.ReadInteger("ogg", "quality", 300));
+    cb_wma->setCurrentIndex(Read(settings::kWmaFormat));
+    cb_rawformat->setCurrentIndex(Read(settings::kRawFormat));
+    cb_rawf->setCurrentIndex(Read(settings::kRawFrequency));
+    cb_rawb->setCurrentIndex(Read(settings::kRawBits));
+    cb_rawc->setCurrentIndex(Read(settings::kRawChannel));
+    cb_ogg_channel->setCurrentIndex(Read(settings::kOggChannel));
+    cb_ogg_fre->setCurrentIndex(Read(settings::kOggFrequency));
+    cb_ogg_maxbit->setCurrentIndex(Read(settings::kOggMaxBitrate));
+    cb_ogg_minbit->setCurrentIndex(Read(settings::kOggMinBitrate));
+    cb_ogg_quality->setChecked(settings::ReadBool(s, settings::kOggEnableQuality, kDialog));
+    ud_ogg_quality->SetPosition(Read(settings::kOggQuality));
     cb_ogg_qualityClick();
 
-    CheckOnly(nameGroup_, s.ReadBool("output", "name", false) ? rb_cust : rb_time);
-    cb_format->setCurrentIndex(s.ReadInteger("output", "format", 0));
-    ed_dir->setText(s.ReadString("output", "dir", defaultOutputDir_));
+    CheckOnly(nameGroup_,
+              settings::ReadBool(s, settings::kOutputName, kDialog) ? rb_cust : rb_time);
+    cb_format->setCurrentIndex(Read(settings::kOutputFormat));
+    ed_dir->setText(settings::ReadString(s, settings::kOutputDir, kDialog, defaultOutputDir_));
 
-    CheckOnly(scheduleGroup_, ButtonOf({RadioButton1, RadioButton2, RadioButton3},
-                                       s.ReadInteger("autorec", "format", 0)));
+    CheckOnly(scheduleGroup_,
+              ButtonOf({RadioButton1, RadioButton2, RadioButton3}, Read(settings::kAutorecFormat)));
     const QDateTime now = QDateTime::currentDateTime();
-    Begintime->setDateTime(s.ReadTime("autorec", "begintime", now));
-    endtime->setDateTime(s.ReadTime("autorec", "endtime", now));
-    date_time->setDateTime(s.ReadDate("autorec", "date", now));
+    Begintime->setDateTime(settings::ReadTime(s, settings::kAutorecBegin, kDialog, now));
+    endtime->setDateTime(settings::ReadTime(s, settings::kAutorecEnd, kDialog, now));
+    date_time->setDateTime(settings::ReadDate(s, settings::kAutorecDate, kDialog, now));
 
     for (const HotKeyBox& h : hotKeys_)
-        h.box->setCurrentIndex(s.ReadInteger("hot", h.key, h.fallback));
+        h.box->setCurrentIndex(Read(*h.key));
 }
 
 void Tfm_set::RestoreDefaults() {
@@ -295,18 +302,18 @@ QString Tfm_set::Mp3RefusalText() {
     return RefusalText("MP3");
 }
 
-void Tfm_set::RepairChannelBox(QComboBox* box, const char* section, const char* key) {
+void Tfm_set::RepairChannelBox(QComboBox* box, const settings::Key& key) {
     if (box->currentIndex() >= 0 && box->currentIndex() < box->count())
         return;
-    int index = ini_.ReadInteger(section, key, catalogue::kDefaultChannelIndex);
+    int index = Read(key);
     if (index < 0 || index >= box->count())
-        index = catalogue::kDefaultChannelIndex;
+        index = settings::DefaultFor(key, kDialog).number;
     box->setCurrentIndex(index);
 }
 
 void Tfm_set::SaveSettings() {
-    RepairChannelBox(cb_mp3_channel, "mp3", "channel");
-    RepairChannelBox(cb_ogg_channel, "ogg", "channel");
+    RepairChannelBox(cb_mp3_channel, settings::kMp3Channel);
+    RepairChannelBox(cb_ogg_channel, settings::kOggChannel);
 
     if (!cb_ogg_quality->isChecked()) {
         const int minimum = catalogue::BitRate(cb_ogg_minbit->currentIndex());
@@ -330,46 +337,46 @@ void Tfm_set::SaveSettings() {
     const auto position = [](const UpDown* u) {
         return int{static_cast<std::int16_t>(u->Position())};
     };
-    s.WriteInteger("mp3", "bitrate", cb_mp3_bitrate->currentIndex());
-    s.WriteInteger("mp3", "channel", cb_mp3_channel->currentIndex());
-    s.WriteInteger("mp3", "frequency", cb_mp3_frequency->currentIndex());
-    s.WriteInteger("mp3", "quality", position(ud_mp3_quality));
-    s.WriteBool("mp3", "enable vbr", cb_vbr->isChecked());
-    s.WriteInteger("mp3", "vbr bitrate", cb_mp3_vbr->currentIndex());
-    s.WriteInteger("mp3", "vbr quality", position(ud_mp3_vbr));
+    settings::WriteInteger(s, settings::kMp3Bitrate, cb_mp3_bitrate->currentIndex());
+    settings::WriteInteger(s, settings::kMp3Channel, cb_mp3_channel->currentIndex());
+    settings::WriteInteger(s, settings::kMp3Frequency, cb_mp3_frequency->currentIndex());
+    settings::WriteInteger(s, settings::kMp3Quality, position(ud_mp3_quality));
+    settings::WriteBool(s, settings::kMp3EnableVbr, cb_vbr->isChecked());
+    settings::WriteInteger(s, settings::kMp3VbrBitrate, cb_mp3_vbr->currentIndex());
+    settings::WriteInteger(s, settings::kMp3VbrQuality, position(ud_mp3_vbr));
 
     if (rb_cdquality->isChecked())
-        s.WriteInteger("wav", "mode", 0);
+        settings::WriteInteger(s, settings::kWavMode, 0);
     else if (rb_bestsuited->isChecked())
-        s.WriteInteger("wav", "mode", 1);
+        settings::WriteInteger(s, settings::kWavMode, 1);
     else if (rb_custom->isChecked())
-        s.WriteInteger("wav", "mode", 2);
-    s.WriteInteger("wav", "bit", cb_wav_bit->currentIndex());
-    s.WriteInteger("wav", "channel", cb_wav_channel->currentIndex());
-    s.WriteInteger("wav", "frequency", cb_wav_frequency->currentIndex());
+        settings::WriteInteger(s, settings::kWavMode, 2);
+    settings::WriteInteger(s, settings::kWavBit, cb_wav_bit->currentIndex());
+    settings::WriteInteger(s, settings::kWavChannel, cb_wav_channel->currentIndex());
+    settings::WriteInteger(s, settings::kWavFrequency, cb_wav_frequency->currentIndex());
 
-    s.WriteInteger("wma", "format", cb_wma->currentIndex());
+    settings::WriteInteger(s, settings::kWmaFormat, cb_wma->currentIndex());
 
-    s.WriteInteger("raw", "format", cb_rawformat->currentIndex());
-    s.WriteInteger("raw", "f", cb_rawf->currentIndex());
-    s.WriteInteger("raw", "b", cb_rawb->currentIndex());
-    s.WriteInteger("raw", "c", cb_rawc->currentIndex());
+    settings::WriteInteger(s, settings::kRawFormat, cb_rawformat->currentIndex());
+    settings::WriteInteger(s, settings::kRawFrequency, cb_rawf->currentIndex());
+    settings::WriteInteger(s, settings::kRawBits, cb_rawb->currentIndex());
+    settings::WriteInteger(s, settings::kRawChannel, cb_rawc->currentIndex());
 
-    s.WriteInteger("ogg", "channel", cb_ogg_channel->currentIndex());
-    s.WriteInteger("ogg", "frequency", cb_ogg_fre->currentIndex());
-    s.WriteInteger("ogg", "max bitrate", cb_ogg_maxbit->currentIndex());
-    s.WriteInteger("ogg", "min bitrate", cb_ogg_minbit->currentIndex());
-    s.WriteBool("ogg", "enable quality", cb_ogg_quality->isChecked());
-    s.WriteInteger("ogg", "quality", position(ud_ogg_quality));
+    settings::WriteInteger(s, settings::kOggChannel, cb_ogg_channel->currentIndex());
+    settings::WriteInteger(s, settings::kOggFrequency, cb_ogg_fre->currentIndex());
+    settings::WriteInteger(s, settings::kOggMaxBitrate, cb_ogg_maxbit->currentIndex());
+    settings::WriteInteger(s, settings::kOggMinBitrate, cb_ogg_minbit->currentIndex());
+    settings::WriteBool(s, settings::kOggEnableQuality, cb_ogg_quality->isChecked());
+    settings::WriteInteger(s, settings::kOggQuality, position(ud_ogg_quality));
 
-    s.WriteBool("output", "name", rb_cust->isChecked());
-    s.WriteInteger("output", "format", cb_format->currentIndex());
-    s.WriteString("output", "dir", ed_dir->text());
+    settings::WriteBool(s, settings::kOutputName, rb_cust->isChecked());
+    settings::WriteInteger(s, settings::kOutputFormat, cb_format->currentIndex());
+    settings::WriteString(s, settings::kOutputDir, ed_dir->text());
 
-    s.WriteInteger("autorec", "format", state_.schedule_mode);
-    s.WriteDate("autorec", "date", date_time->dateTime());
-    s.WriteTime("autorec", "begintime", Begintime->dateTime());
-    s.WriteTime("autorec", "endtime", endtime->dateTime());
+    settings::WriteInteger(s, settings::kAutorecFormat, state_.schedule_mode);
+    settings::WriteDate(s, settings::kAutorecDate, date_time->dateTime());
+    settings::WriteTime(s, settings::kAutorecBegin, Begintime->dateTime());
+    settings::WriteTime(s, settings::kAutorecEnd, endtime->dateTime());
 
     close();
 }
@@ -443,19 +450,45 @@ void Tfm_set::HotKeyChange(int changed) {
     for (int other = 0; other < static_cast<int>(hotKeys_.size()) && !restore; ++other)
         restore = other != changed && hotKeys_[other].box->currentIndex() == picked;
     if (restore) {
-        int stored = ini_.ReadInteger("hot", h.key, h.fallback);
+        int stored = settings::ReadInteger(ini_, *h.key, settings::Reader::HotKeyPage);
         // A stored value outside F1..F12 (edited by hand) is not put back; the default is.
         if (stored < 0 || stored >= kHotKeyCount)
-            stored = h.fallback;
+            stored = settings::DefaultFor(*h.key, settings::Reader::HotKeyPage).number;
         h.box->setCurrentIndex(stored);
     }
-    ini_.WriteInteger("hot", h.key, h.box->currentIndex());
+    settings::WriteInteger(ini_, *h.key, h.box->currentIndex());
 }
 
 // --- recording source --------------------------------------------------------------------------
 
 void Tfm_set::SetVolumePosition(int volume) {
     tb_rd->setValue(std::clamp(volume, 0, kVolumeMax));
+}
+
+void Tfm_set::LoadRecordingSource() {
+    // The lists' own change handlers must not run while they are being filled.
+    QSignalBlocker blockDevices(cb_rd);
+    QSignalBlocker blockLines(cb_rdson);
+    cb_rd->clear();
+    const int n = AudioRecord1_.GetMaxDeviceIndex();
+    for (int i = 0; i <= n; ++i) {
+        AudioRecord1_.SelectDevice(i);
+        cb_rd->addItem(AudioRecord1_.GetDeviceName());
+    }
+    // The stored device is the one the capture component records from (and whose lines are
+    // listed), not merely the one the list shows.
+    const int rd =
+        settings::ReadInteger(ini_, settings::kRecordingDevice, settings::Reader::StartUp, n);
+    const bool stored = rd >= 0 && rd <= n;
+    if (n >= 0 && stored && rd != n)
+        AudioRecord1_.SelectDevice(rd);
+    FillInputLines();
+    cb_rd->setCurrentIndex(stored ? rd : -1);
+    blockDevices.unblock();
+    blockLines.unblock();
+
+    AudioRecord1_.SelectLine(cb_rdson->currentIndex() + 1);
+    tb_rd->setValue(AudioRecord1_.GetLineVolume());
 }
 
 void Tfm_set::FillInputLines() {
@@ -482,7 +515,7 @@ void Tfm_set::RefreshDevices() {
         cb_rd->addItem(AudioRecord1_.DeviceName(i));
     cb_rd->setCurrentIndex(selected >= 0 ? selected : n);
     if (selected >= 0 && selected != before)
-        ini_.WriteInteger("rd", "rd", selected);
+        settings::WriteInteger(ini_, settings::kRecordingDevice, selected);
     FillInputLines();
     AudioRecord1_.SelectLine(cb_rdson->currentIndex() + 1);
 }
@@ -495,7 +528,7 @@ void Tfm_set::cb_rdChange() {
     FillInputLines();
     AudioRecord1_.SelectLine(cb_rdson->currentIndex() + 1);
     SetVolumePosition(AudioRecord1_.GetLineVolume());
-    ini_.WriteInteger("rd", "rd", device);
+    settings::WriteInteger(ini_, settings::kRecordingDevice, device);
 }
 
 void Tfm_set::cb_rdsonChange() {

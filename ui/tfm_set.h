@@ -26,6 +26,9 @@ class TIniFile;
 class TSkin;
 class Tfm_dir;
 class UpDown;
+namespace settings {
+struct Key;
+}
 
 // The settings dialog: output format and options, output folder and naming, recording source and
 // volume, schedule and hot keys, on nine pages chosen in a tree.
@@ -37,9 +40,9 @@ class UpDown;
 //
 // The dialog is more than a view of the store: the schedule check reads its pickers `Begintime`,
 // `endtime`, `date_time` (the schedule in force) and AppState::schedule_mode, which its schedule
-// buttons set; start-up fills `cb_rd`, `cb_rdson` and `tb_rd`; every recording start runs
-// SaveSettings(). Call LoadFromStore() once at start-up, so the controls hold the stored settings
-// (and the stored schedule is in force) before anything reads or saves them.
+// buttons set; every recording start runs SaveSettings(). At start-up call LoadRecordingSource()
+// and then LoadFromStore() once, so the controls hold the recording source and the stored
+// settings (and the stored schedule is in force) before anything reads or saves them.
 //
 // Some changes act at once rather than on "ok": the hot-key boxes are stored the moment they
 // change, the input line and volume go straight to AudioRecord1, the schedule buttons set the
@@ -103,15 +106,39 @@ public:
     void lbl_buyClick();
     void lbl_webClick();
 
-    // Refills `cb_rdson` with the lines of the capture component's selected device; the line
-    // that reports itself active is selected (the last one, if several do).
-    void FillInputLines();
+    // Start-up: lists every capture device in `cb_rd` (selecting each in turn), shows the stored
+    // "rd" "rd" device (none when the stored index is out of range) and records from it (the last
+    // device otherwise), lists its lines and sets `tb_rd` to the volume of the active one. The
+    // lists' handlers do not run; the track bar's does, as its position changes.
+    void LoadRecordingSource();
     // Sources came or went on the server: lists `cb_rd` anew with the selected device still
     // selected (stored again as "rd" "rd" when its index moved); a selected device that is gone
     // shows as "Default input", which the next recording falls back to.
     void RefreshDevices();
 
-    // --- controls ------------------------------------------------------------------------------
+    // --- controls other windows use ------------------------------------------------------------
+    // The recording source (filled at start-up, see LoadRecordingSource) and the schedule's
+    // pickers, which the schedule check reads. Every other control is the dialog's own.
+    QComboBox* cb_rd;
+    QComboBox* cb_rdson;
+    QSlider* tb_rd;
+    QDateTimeEdit* date_time;
+    QDateTimeEdit* Begintime;
+    QDateTimeEdit* endtime;
+
+    // The recording volume track bar's top: 66535, not 65535, and not the player's 65534. The
+    // bar deliberately reaches a little past the capture line's 100 % (65536); keep the value.
+    static constexpr int kVolumeMax = 66535;
+
+    // Becoming visible runs the show handler first (skin, load, output page).
+    void setVisible(bool visible) override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // --- controls ----------------------------------------------------------------------------
     QTreeWidget* tv;
     QLabel* img_title;
     QLabel* lb_name;
@@ -163,16 +190,9 @@ public:
     QComboBox* cb_rawc;
     QComboBox* cb_rawb;
 
-    QComboBox* cb_rd;
-    QComboBox* cb_rdson;
-    QSlider* tb_rd;
-
     QRadioButton* RadioButton1;
     QRadioButton* RadioButton2;
     QRadioButton* RadioButton3;
-    QDateTimeEdit* date_time;
-    QDateTimeEdit* Begintime;
-    QDateTimeEdit* endtime;
 
     QComboBox* ComboBox1;
     QComboBox* ComboBox2;
@@ -187,20 +207,9 @@ public:
     QLabel* lbl_buy;
     QLabel* lbl_web;
 
-    static constexpr int kVolumeMax = 66535;
-
-    // Becoming visible runs the show handler first (skin, load, output page).
-    void setVisible(bool visible) override;
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
     struct HotKeyBox {
         QComboBox* box;
-        const char* key;
-        int fallback;
+        const settings::Key* key;
     };
 
     void BuildWindow();
@@ -220,8 +229,13 @@ private:
     void HotKeyChange(int box);
     // Puts a channel box that holds no list position back to its stored value (or the default,
     // when the stored one is outside the list too), so no -1 reaches the checks or the store.
-    void RepairChannelBox(QComboBox* box, const char* section, const char* key);
+    void RepairChannelBox(QComboBox* box, const settings::Key& key);
+    // A stored integer with the dialog's default.
+    int Read(const settings::Key& key) const;
     void SetVolumePosition(int volume);
+    // Refills `cb_rdson` with the lines of the capture component's selected device; the line
+    // that reports itself active is selected (the last one, if several do).
+    void FillInputLines();
 
     TIniFile& ini_;
     AppState& state_;

@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
     // Times that do not match during the run (set before the mode, so nothing falls due).
     fm_set.Begintime->setTime(QTime::currentTime().addSecs(3600));
     fm_set.endtime->setTime(QTime::currentTime().addSecs(7200));
-    fm_set.RadioButton2->setChecked(true);
+    fm_set.findChild<QRadioButton*>(QStringLiteral("RadioButton2"))->setChecked(true);
     const double on = PerEvent(kRounds);
 
     std::printf("event delivery without the filter:        %8.0f ns\n", bare);

@@ -26,7 +26,9 @@ public:
     void FlushQueue();
     void QueueBlock(const Block& block);
     std::int64_t SamplesToMs(std::int64_t samples) const;
-    int GetVolume() const; // 0..65534
+    // The volume range is 0..kMaxVolume; the skin's volume slider "spb" spans the same range.
+    static constexpr int kMaxVolume = 65534;
+    int GetVolume() const;
     void SetVolume(int volume);
     bool GetMute() const;
     void SetMute(bool mute);

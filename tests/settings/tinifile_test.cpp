@@ -1,11 +1,10 @@
 #include "settingslocation.h"
 #include "tinifile.h"
 
-#include <gtest/gtest.h>
-
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -27,51 +26,7 @@ protected:
     QString path() const { return dir.path() + "/tarnoRecord.ini"; }
 };
 
-struct KeyDefault {
-    const char* section;
-    const char* key;
-    int dialogDefault;
-    int startDefault;
-};
-
 } // namespace
-
-// Every integer and boolean key, read from a missing file, gives each read site's own default.
-TEST_F(IniTest, MissingFileGivesEachReadersDefault) {
-    const KeyDefault keys[] = {
-        {"mp3", "bitrate", 11, 11},        {"mp3", "channel", 1, 1},
-        {"mp3", "frequency", 8, 8},        {"mp3", "quality", 9, 9},
-        {"mp3", "enable vbr", 0, 1},       {"mp3", "vbr bitrate", 11, 11},
-        {"mp3", "vbr quality", 9, 5},      {"wav", "mode", 0, 0},
-        {"wav", "bit", 1, 1},              {"wav", "channel", 1, 1},
-        {"wav", "frequency", 8, 8},        {"wma", "format", 9, 9},
-        {"raw", "format", 0, 0},           {"raw", "f", 8, 8},
-        {"raw", "b", 5, 5},                {"raw", "c", 1, 1},
-        {"ogg", "channel", 1, 1},          {"ogg", "frequency", 8, 8},
-        {"ogg", "max bitrate", 11, 11},    {"ogg", "min bitrate", 11, 11},
-        {"ogg", "enable quality", 1, 0},   {"ogg", "quality", 300, 300},
-        {"output", "name", 0, 0},          {"output", "format", 0, 0},
-        {"autorec", "format", 0, 0},       {"hot", "rec", 6, 6},
-        {"hot", "play", 7, 7},             {"hot", "pause", 8, 8},
-        {"hot", "stop", 9, 9},             {"info", "genre", 12, 12},
-    };
-    TIniFile ini(path());
-    for (const auto& k : keys) {
-        EXPECT_EQ(ini.ReadInteger(k.section, k.key, k.dialogDefault), k.dialogDefault)
-            << k.section << "/" << k.key;
-        EXPECT_EQ(ini.ReadInteger(k.section, k.key, k.startDefault), k.startDefault)
-            << k.section << "/" << k.key;
-        EXPECT_EQ(ini.ReadBool(k.section, k.key, k.startDefault != 0), k.startDefault != 0);
-    }
-    EXPECT_EQ(ini.ReadString("info", "title", "unknown title"), "unknown title");
-    EXPECT_EQ(ini.ReadString("info", "arist", "unknown artist"), "unknown artist");
-    EXPECT_EQ(ini.ReadString("info", "genre", "Other"), "Other");
-    EXPECT_EQ(ini.ReadString("info", "comment", ""), "");
-    const QDateTime now = QDateTime::currentDateTime();
-    EXPECT_EQ(ini.ReadDate("autorec", "date", now), now);
-    EXPECT_EQ(ini.ReadTime("autorec", "begintime", now), now);
-    EXPECT_FALSE(QFile::exists(path())) << "reads never create the file";
-}
 
 TEST_F(IniTest, ValueConversions) {
     WriteAll(path(), "[MP3]\nEnable VBR = 2\nword=yes\nhex=0x10\nHEX2=0X1f\ndollar=$ff\n"

@@ -7,6 +7,7 @@
 #include "appstate.h"
 #include "ports.h"
 #include "prompts.h"
+#include "setcontrols.h"
 #include "simulatedbackend.h"
 #include "taudiofile2.h"
 #include "taudiorecord2.h"
@@ -90,6 +91,8 @@ struct DialogRig {
         fm_dir.reset();
     }
 
+    SetControls Controls() const { return SetControls(*fm_set); }
+
     QByteArray IniBytes() const {
         QFile f(iniPath);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -97,13 +100,5 @@ struct DialogRig {
     bool IniExists() const { return QFile::exists(iniPath); }
 
     // The device and line lists as start-up fills them.
-    void FillDevicesLikeStartup() {
-        const int last = record.GetMaxDeviceIndex();
-        for (int i = 0; i <= last; ++i) {
-            record.SelectDevice(i);
-            fm_set->cb_rd->addItem(record.GetDeviceName());
-        }
-        fm_set->cb_rd->setCurrentIndex(ini.ReadInteger("rd", "rd", last));
-        fm_set->FillInputLines();
-    }
+    void FillDevicesLikeStartup() { fm_set->LoadRecordingSource(); }
 };

@@ -126,8 +126,8 @@ TEST(HotKeys, BindingsAreReadAtEveryPress) {
 
     // Through the dialog's box: stored at once, in force at the next press.
     rig.fm_set->show();
-    rig.fm_set->ComboBox2->setCurrentIndex(11);
-    emit rig.fm_set->ComboBox2->activated(11);
+    rig.Controls().ComboBox2->setCurrentIndex(11);
+    emit rig.Controls().ComboBox2->activated(11);
     rig.fm_set->close();
     rig.edit->activateWindow();
     rig.edit->setFocus();

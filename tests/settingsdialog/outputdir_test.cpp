@@ -1,4 +1,5 @@
 #include "dialogrig.h"
+#include "setcontrols.h"
 
 #include <QFileSystemModel>
 #include <QItemSelectionModel>
@@ -39,8 +40,9 @@ void SelectFolder(Tfm_dir& chooser, const QString& path) {
 TEST(OutputDirectoryChooser, ButtonsAndTheCloseBoxDecideTheFolderField) {
     DialogRig rig;
     Tfm_set& s = *rig.fm_set;
+    const SetControls sc(s);
     s.show();
-    const QString start = s.ed_dir->text();
+    const QString start = sc.ed_dir->text();
     const QString folderA = rig.dir.path() + "/A";
     ASSERT_TRUE(QDir().mkpath(folderA + "/inner"));
 
@@ -55,7 +57,7 @@ TEST(OutputDirectoryChooser, ButtonsAndTheCloseBoxDecideTheFolderField) {
         EXPECT_TRUE(c.isModal());
         c.btn_ok->click();
     });
-    EXPECT_EQ(s.ed_dir->text(), start);
+    EXPECT_EQ(sc.ed_dir->text(), start);
     EXPECT_EQ(rig.state.chosen_dir, "");
 
     // "Ok" on a folder: the field takes it, the store does not.
@@ -63,17 +65,17 @@ TEST(OutputDirectoryChooser, ButtonsAndTheCloseBoxDecideTheFolderField) {
         SelectFolder(c, folderA);
         c.btn_ok->click();
     });
-    EXPECT_EQ(s.ed_dir->text(), folderA);
+    EXPECT_EQ(sc.ed_dir->text(), folderA);
     EXPECT_FALSE(rig.IniExists());
 
     // "Cancel" leaves the field as it is, even with another folder selected.
-    s.ed_dir->setText("/elsewhere");
+    sc.ed_dir->setText("/elsewhere");
     RunChooser(rig, [&](Tfm_dir& c) {
         EXPECT_EQ(c.SelectedFolder(), folderA) << "the selection is kept between uses";
         SelectFolder(c, folderA + "/inner");
         c.btn_cancel->click();
     });
-    EXPECT_EQ(s.ed_dir->text(), "/elsewhere");
+    EXPECT_EQ(sc.ed_dir->text(), "/elsewhere");
     EXPECT_EQ(rig.state.chosen_dir, "");
 
     // An earlier "Ok" on A, then the close box: A comes back into the field.
@@ -81,12 +83,12 @@ TEST(OutputDirectoryChooser, ButtonsAndTheCloseBoxDecideTheFolderField) {
         SelectFolder(c, folderA);
         c.btn_ok->click();
     });
-    s.ed_dir->setText("/elsewhere");
+    sc.ed_dir->setText("/elsewhere");
     RunChooser(rig, [&](Tfm_dir& c) {
         SelectFolder(c, folderA + "/inner");
         c.close();
     });
-    EXPECT_EQ(s.ed_dir->text(), folderA);
+    EXPECT_EQ(sc.ed_dir->text(), folderA);
 
     // The saved folder is what the field shows.
     s.SaveSettings();
@@ -99,6 +101,7 @@ TEST(OutputDirectoryChooser, OpensUpAndLeftOfTheDialogsBottomRightCorner) {
 
     DialogRig rig;
     Tfm_set& s = *rig.fm_set;
+    const SetControls sc(s);
     s.show();
     for (const QPoint at : {QPoint(300, 200), QPoint(40, 500)}) {
         s.move(at);

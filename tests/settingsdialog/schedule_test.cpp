@@ -40,7 +40,7 @@ QDateTime At(int day, int h, int m, int s) {
 TEST(Schedule, EveryDayStartsAndStopsOncePerMatchingSecond) {
     ScheduleRig rig;
     rig.fm_set->LoadFromStore();
-    rig.fm_set->RadioButton2->setChecked(true);
+    rig.Controls().RadioButton2->setChecked(true);
     rig.SetTimes(QTime(8, 0, 0), QTime(8, 30, 0));
 
     EXPECT_EQ(rig.At(At(4, 7, 59, 59)), kNothing);
@@ -60,7 +60,7 @@ TEST(Schedule, EveryDayStartsAndStopsOncePerMatchingSecond) {
 
 TEST(Schedule, RunsOverMidnight) {
     ScheduleRig rig;
-    rig.fm_set->RadioButton2->setChecked(true);
+    rig.Controls().RadioButton2->setChecked(true);
     rig.SetTimes(QTime(23, 0, 0), QTime(1, 0, 0));
     EXPECT_EQ(rig.At(At(4, 1, 0, 0)), kNothing);
     EXPECT_EQ(rig.At(At(4, 23, 0, 0)), kStart);
@@ -71,7 +71,7 @@ TEST(Schedule, RunsOverMidnight) {
 
 TEST(Schedule, SpecialDayActsOnThatDateOnly) {
     ScheduleRig rig;
-    rig.fm_set->RadioButton3->setChecked(true);
+    rig.Controls().RadioButton3->setChecked(true);
     rig.fm_set->date_time->setDate(QDate(2026, 5, 4));
     rig.SetTimes(QTime(8, 0, 0), QTime(8, 30, 0));
     EXPECT_EQ(rig.At(At(3, 8, 0, 0)), kNothing);
@@ -83,13 +83,13 @@ TEST(Schedule, SpecialDayActsOnThatDateOnly) {
     EXPECT_EQ(rig.At(At(5, 8, 0, 0)), kNothing);
 
     // Disabled: nothing at all.
-    rig.fm_set->RadioButton1->setChecked(true);
+    rig.Controls().RadioButton1->setChecked(true);
     EXPECT_EQ(rig.At(At(4, 8, 0, 0)), kNothing);
 }
 
 TEST(Schedule, APausedRecordingIsResumedAtTheBeginTime) {
     ScheduleRig rig;
-    rig.fm_set->RadioButton2->setChecked(true);
+    rig.Controls().RadioButton2->setChecked(true);
     rig.SetTimes(QTime(8, 0, 0), QTime(9, 0, 0));
     rig.state.recording = true;
     rig.state.record_paused = true;
@@ -101,7 +101,7 @@ TEST(Schedule, APausedRecordingIsResumedAtTheBeginTime) {
 TEST(Schedule, TheIdleProgramStillStartsAndStops) {
     // The filter is not installed on the application here: only its heartbeat runs the check.
     ScheduleRig rig;
-    rig.fm_set->RadioButton2->setChecked(true);
+    rig.Controls().RadioButton2->setChecked(true);
     rig.SetTimes(QTime(8, 0, 0), QTime(8, 30, 0));
     rig.now = At(4, 8, 0, 0);
     testinput::Wait(AppEventFilter::kHeartbeatMs * 3);
@@ -114,7 +114,7 @@ TEST(Schedule, TheIdleProgramStillStartsAndStops) {
 TEST(Schedule, AStoredScheduleWorksAfterARestartWithoutOpeningTheDialog) {
     DialogRig before;
     before.fm_set->show();
-    before.fm_set->RadioButton2->setChecked(true);
+    before.Controls().RadioButton2->setChecked(true);
     before.fm_set->Begintime->setTime(QTime(6, 15, 0));
     before.fm_set->endtime->setTime(QTime(6, 45, 0));
     before.fm_set->SaveSettings();
@@ -132,7 +132,7 @@ TEST(Schedule, AStoredScheduleWorksAfterARestartWithoutOpeningTheDialog) {
 
 TEST(Schedule, EveryEventRunsTheCheckOnceInstalled) {
     ScheduleRig rig;
-    rig.fm_set->RadioButton2->setChecked(true);
+    rig.Controls().RadioButton2->setChecked(true);
     rig.SetTimes(QTime(8, 0, 0), QTime(8, 30, 0));
     rig.now = At(4, 8, 0, 0);
     qApp->installEventFilter(&rig.filter);
@@ -153,7 +153,7 @@ TEST(Schedule, EveryEventRunsTheCheckOnceInstalled) {
 TEST(Schedule, EventsAfterTheDialogIsGoneAreHarmless) {
     // At exit the dialog is destroyed before the main window, which owns the filter.
     ScheduleRig rig;
-    rig.fm_set->RadioButton2->setChecked(true);
+    rig.Controls().RadioButton2->setChecked(true);
     rig.SetTimes(QTime(8, 0, 0), QTime(8, 30, 0));
     rig.now = At(4, 7, 0, 0);
     qApp->installEventFilter(&rig.filter);

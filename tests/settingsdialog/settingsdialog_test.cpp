@@ -1,4 +1,5 @@
 #include "dialogrig.h"
+#include "setcontrols.h"
 #include "testinput.h"
 #include "tfm_set_updown.h"
 
@@ -29,9 +30,9 @@ void Choose(QComboBox* box, int index) {
     emit box->activated(index);
 }
 
-int Visible(const Tfm_set& s) {
-    const QWidget* pages[] = {s.pl_out,   s.pl_mp3,   s.pl_ogg, s.pl_wav,  s.pl_raw,
-                              s.pl_mixer, s.pl_sched, s.pl_ht,  s.pl_about};
+int Visible(const SetControls& sc) {
+    const QWidget* pages[] = {sc.pl_out,   sc.pl_mp3,   sc.pl_ogg, sc.pl_wav,  sc.pl_raw,
+                              sc.pl_mixer, sc.pl_sched, sc.pl_ht,  sc.pl_about};
     int shown = -1;
     for (int i = 0; i < 9; ++i) {
         if (!pages[i]->isHidden()) {
@@ -48,59 +49,60 @@ int Visible(const Tfm_set& s) {
 TEST(SettingsDialog, WithoutSettingsFileShowsTheDefaults) {
     DialogRig rig;
     Tfm_set& s = *rig.fm_set;
+    const SetControls sc(s);
     s.show();
 
     EXPECT_TRUE(rig.state.settings_shown);
-    EXPECT_EQ(Visible(s), 0);
-    EXPECT_EQ(s.lb_name->text(), "Output Format");
-    EXPECT_EQ(s.tv->currentItem()->text(0), "Output Format");
-    EXPECT_TRUE(s.tv->topLevelItem(0)->isExpanded());
+    EXPECT_EQ(Visible(sc), 0);
+    EXPECT_EQ(sc.lb_name->text(), "Output Format");
+    EXPECT_EQ(sc.tv->currentItem()->text(0), "Output Format");
+    EXPECT_TRUE(sc.tv->topLevelItem(0)->isExpanded());
 
-    EXPECT_EQ(s.cb_format->currentText(), "MP3 File (*.mp3)");
-    EXPECT_TRUE(s.rb_time->isChecked());
-    EXPECT_FALSE(s.rb_cust->isChecked());
-    EXPECT_EQ(s.ed_dir->text(), rig.home + "/My Recorder");
-    EXPECT_TRUE(s.ed_dir->isReadOnly());
+    EXPECT_EQ(sc.cb_format->currentText(), "MP3 File (*.mp3)");
+    EXPECT_TRUE(sc.rb_time->isChecked());
+    EXPECT_FALSE(sc.rb_cust->isChecked());
+    EXPECT_EQ(sc.ed_dir->text(), rig.home + "/My Recorder");
+    EXPECT_TRUE(sc.ed_dir->isReadOnly());
 
-    EXPECT_EQ(s.cb_mp3_bitrate->currentText(), "128 Kbps");
-    EXPECT_EQ(s.cb_mp3_frequency->currentText(), "44100 Hz");
-    EXPECT_EQ(s.cb_mp3_channel->currentText(), "Stereo");
-    EXPECT_EQ(s.ud_mp3_quality->Position(), 9);
-    EXPECT_EQ(s.edt_mp3_quality->text(), "9");
-    EXPECT_FALSE(s.cb_vbr->isChecked());
-    EXPECT_FALSE(s.cb_mp3_vbr->isEnabled());
-    EXPECT_FALSE(s.ud_mp3_vbr->isEnabled());
-    EXPECT_TRUE(s.edt_mp3_vbr->isEnabled());
-    EXPECT_EQ(s.ud_mp3_vbr->Position(), 9);
+    EXPECT_EQ(sc.cb_mp3_bitrate->currentText(), "128 Kbps");
+    EXPECT_EQ(sc.cb_mp3_frequency->currentText(), "44100 Hz");
+    EXPECT_EQ(sc.cb_mp3_channel->currentText(), "Stereo");
+    EXPECT_EQ(sc.ud_mp3_quality->Position(), 9);
+    EXPECT_EQ(sc.edt_mp3_quality->text(), "9");
+    EXPECT_FALSE(sc.cb_vbr->isChecked());
+    EXPECT_FALSE(sc.cb_mp3_vbr->isEnabled());
+    EXPECT_FALSE(sc.ud_mp3_vbr->isEnabled());
+    EXPECT_TRUE(sc.edt_mp3_vbr->isEnabled());
+    EXPECT_EQ(sc.ud_mp3_vbr->Position(), 9);
 
-    EXPECT_TRUE(s.rb_cdquality->isChecked());
-    EXPECT_FALSE(s.cb_wav_frequency->isEnabled());
-    EXPECT_FALSE(s.cb_wav_bit->isEnabled());
-    EXPECT_FALSE(s.cb_wav_channel->isEnabled());
-    EXPECT_EQ(s.cb_wav_bit->currentText(), "3 bps");
+    EXPECT_TRUE(sc.rb_cdquality->isChecked());
+    EXPECT_FALSE(sc.cb_wav_frequency->isEnabled());
+    EXPECT_FALSE(sc.cb_wav_bit->isEnabled());
+    EXPECT_FALSE(sc.cb_wav_channel->isEnabled());
+    EXPECT_EQ(sc.cb_wav_bit->currentText(), "3 bps");
 
-    EXPECT_EQ(s.cb_wma->currentIndex(), 9);
+    EXPECT_EQ(sc.cb_wma->currentIndex(), 9);
     EXPECT_EQ(s.WmaEntryText(), " 44KHz, 128Kbps, Stereo, CBR");
-    EXPECT_EQ(s.cb_rawformat->currentText(), "PCM ");
-    EXPECT_EQ(s.cb_rawb->currentText(), "16 BPS");
+    EXPECT_EQ(sc.cb_rawformat->currentText(), "PCM ");
+    EXPECT_EQ(sc.cb_rawb->currentText(), "16 BPS");
 
-    EXPECT_TRUE(s.cb_ogg_quality->isChecked());
-    EXPECT_FALSE(s.cb_ogg_minbit->isEnabled());
-    EXPECT_FALSE(s.cb_ogg_maxbit->isEnabled());
-    EXPECT_TRUE(s.ud_ogg_quality->isEnabled());
-    EXPECT_TRUE(s.edt_ogg_quality->isEnabled());
-    EXPECT_EQ(s.ud_ogg_quality->Position(), 300);
+    EXPECT_TRUE(sc.cb_ogg_quality->isChecked());
+    EXPECT_FALSE(sc.cb_ogg_minbit->isEnabled());
+    EXPECT_FALSE(sc.cb_ogg_maxbit->isEnabled());
+    EXPECT_TRUE(sc.ud_ogg_quality->isEnabled());
+    EXPECT_TRUE(sc.edt_ogg_quality->isEnabled());
+    EXPECT_EQ(sc.ud_ogg_quality->Position(), 300);
 
-    EXPECT_TRUE(s.RadioButton1->isChecked());
+    EXPECT_TRUE(sc.RadioButton1->isChecked());
     EXPECT_EQ(rig.state.schedule_mode, 0);
     EXPECT_FALSE(s.date_time->isEnabled());
     EXPECT_FALSE(s.Begintime->isEnabled());
     EXPECT_FALSE(s.endtime->isEnabled());
 
-    EXPECT_EQ(s.ComboBox1->currentText(), "F7");
-    EXPECT_EQ(s.ComboBox2->currentText(), "F8");
-    EXPECT_EQ(s.ComboBox3->currentText(), "F9");
-    EXPECT_EQ(s.ComboBox4->currentText(), "F10");
+    EXPECT_EQ(sc.ComboBox1->currentText(), "F7");
+    EXPECT_EQ(sc.ComboBox2->currentText(), "F8");
+    EXPECT_EQ(sc.ComboBox3->currentText(), "F9");
+    EXPECT_EQ(sc.ComboBox4->currentText(), "F10");
 
     EXPECT_FALSE(rig.IniExists()) << "showing the dialog must not write the store";
     s.close();
@@ -111,6 +113,7 @@ TEST(SettingsDialog, WithoutSettingsFileShowsTheDefaults) {
 TEST(SettingsDialog, TreeNodesTurnThePages) {
     DialogRig rig;
     Tfm_set& s = *rig.fm_set;
+    const SetControls sc(s);
     s.show();
     const char* nodes[] = {"Output Format",    "MP3",      "OGG",     "WAV",  "WMA/RAW",
                            "Recording Source", "Schedule", "Hot Key", "About"};
@@ -118,63 +121,64 @@ TEST(SettingsDialog, TreeNodesTurnThePages) {
                             "WAV Settings",      "RAW and WMA Format", "Recording Source",
                             "Schedule Settings", "Hot Key Settings",   "About"};
     QList<QTreeWidgetItem*> order;
-    for (int top = 0; top < s.tv->topLevelItemCount(); ++top) {
-        order << s.tv->topLevelItem(top);
-        for (int child = 0; child < s.tv->topLevelItem(top)->childCount(); ++child)
-            order << s.tv->topLevelItem(top)->child(child);
+    for (int top = 0; top < sc.tv->topLevelItemCount(); ++top) {
+        order << sc.tv->topLevelItem(top);
+        for (int child = 0; child < sc.tv->topLevelItem(top)->childCount(); ++child)
+            order << sc.tv->topLevelItem(top)->child(child);
     }
     ASSERT_EQ(order.size(), 9);
     for (int i = 0; i < 9; ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(order[i]->text(0), nodes[i]);
-        s.tv->setCurrentItem(order[i]);
+        sc.tv->setCurrentItem(order[i]);
         s.tvClick();
-        EXPECT_EQ(Visible(s), i);
-        EXPECT_EQ(s.lb_name->text(), titles[i]);
+        EXPECT_EQ(Visible(sc), i);
+        EXPECT_EQ(sc.lb_name->text(), titles[i]);
     }
     // No selected node, or an index outside the tree: the page stays.
     s.ShowPage(-1);
     s.ShowPage(9);
-    EXPECT_EQ(Visible(s), 8);
+    EXPECT_EQ(Visible(sc), 8);
     // Every show opens the output page again.
     s.close();
     s.show();
-    EXPECT_EQ(Visible(s), 0);
+    EXPECT_EQ(Visible(sc), 0);
 }
 
 TEST(SettingsDialog, EveryPageRoundTripsThroughSaveAndTheNextShow) {
     DialogRig rig;
     Tfm_set& s = *rig.fm_set;
+    const SetControls sc(s);
     s.show();
 
-    s.cb_mp3_bitrate->setCurrentIndex(13);  // 192 kbit/s
-    s.cb_mp3_channel->setCurrentIndex(0);   // mono
-    s.cb_mp3_frequency->setCurrentIndex(9); // 48000 Hz
-    s.ud_mp3_quality->SetPosition(3);
-    s.cb_vbr->setChecked(true);
-    s.cb_mp3_vbr->setCurrentIndex(15);
-    s.edt_mp3_vbr->setText("2"); // typed: the up-down follows the field
-    emit s.edt_mp3_vbr->textEdited("2");
-    s.rb_custom->setChecked(true);
-    s.cb_wav_bit->setCurrentIndex(6);
-    s.cb_wav_channel->setCurrentIndex(0);
-    s.cb_wav_frequency->setCurrentIndex(3);
-    s.cb_wma->setCurrentIndex(40);
-    s.cb_rawformat->setCurrentIndex(3);
-    s.cb_rawf->setCurrentIndex(1);
-    s.cb_rawb->setCurrentIndex(7);
-    s.cb_rawc->setCurrentIndex(0);
-    s.cb_ogg_quality->setChecked(false);
-    s.cb_ogg_channel->setCurrentIndex(1);
-    s.cb_ogg_fre->setCurrentIndex(8);
-    s.cb_ogg_minbit->setCurrentIndex(11); // 128
-    s.cb_ogg_maxbit->setCurrentIndex(12); // 160
-    s.ud_ogg_quality->SetPosition(777);
-    s.rb_cust->setChecked(true);
-    s.cb_format->setCurrentIndex(3);
+    sc.cb_mp3_bitrate->setCurrentIndex(13);  // 192 kbit/s
+    sc.cb_mp3_channel->setCurrentIndex(0);   // mono
+    sc.cb_mp3_frequency->setCurrentIndex(9); // 48000 Hz
+    sc.ud_mp3_quality->SetPosition(3);
+    sc.cb_vbr->setChecked(true);
+    sc.cb_mp3_vbr->setCurrentIndex(15);
+    sc.edt_mp3_vbr->setText("2"); // typed: the up-down follows the field
+    emit sc.edt_mp3_vbr->textEdited("2");
+    sc.rb_custom->setChecked(true);
+    sc.cb_wav_bit->setCurrentIndex(6);
+    sc.cb_wav_channel->setCurrentIndex(0);
+    sc.cb_wav_frequency->setCurrentIndex(3);
+    sc.cb_wma->setCurrentIndex(40);
+    sc.cb_rawformat->setCurrentIndex(3);
+    sc.cb_rawf->setCurrentIndex(1);
+    sc.cb_rawb->setCurrentIndex(7);
+    sc.cb_rawc->setCurrentIndex(0);
+    sc.cb_ogg_quality->setChecked(false);
+    sc.cb_ogg_channel->setCurrentIndex(1);
+    sc.cb_ogg_fre->setCurrentIndex(8);
+    sc.cb_ogg_minbit->setCurrentIndex(11); // 128
+    sc.cb_ogg_maxbit->setCurrentIndex(12); // 160
+    sc.ud_ogg_quality->SetPosition(777);
+    sc.rb_cust->setChecked(true);
+    sc.cb_format->setCurrentIndex(3);
     rig.state.chosen_dir.clear();
-    s.ed_dir->setText("/srv/recordings");
-    s.RadioButton3->setChecked(true);
+    sc.ed_dir->setText("/srv/recordings");
+    sc.RadioButton3->setChecked(true);
     s.date_time->setDate(QDate(2026, 5, 4));
     s.Begintime->setTime(QTime(8, 0, 0));
     s.endtime->setTime(QTime(8, 30, 15));
@@ -207,35 +211,36 @@ TEST(SettingsDialog, EveryPageRoundTripsThroughSaveAndTheNextShow) {
                                   *rig.fm_dir, rig.home + "/My Recorder", nullptr);
     rig.state.schedule_mode = 0;
     Tfm_set& t = *rig.fm_set;
+    const SetControls tc(t);
     t.show();
-    EXPECT_EQ(t.cb_mp3_bitrate->currentIndex(), 13);
-    EXPECT_EQ(t.cb_mp3_channel->currentIndex(), 0);
-    EXPECT_EQ(t.cb_mp3_frequency->currentIndex(), 9);
-    EXPECT_EQ(t.ud_mp3_quality->Position(), 3);
-    EXPECT_TRUE(t.cb_vbr->isChecked());
-    EXPECT_TRUE(t.cb_mp3_vbr->isEnabled());
-    EXPECT_EQ(t.cb_mp3_vbr->currentIndex(), 15);
-    EXPECT_EQ(t.ud_mp3_vbr->Position(), 2);
-    EXPECT_TRUE(t.rb_custom->isChecked());
-    EXPECT_TRUE(t.cb_wav_bit->isEnabled());
-    EXPECT_EQ(t.cb_wav_bit->currentText(), "32 bps");
-    EXPECT_EQ(t.cb_wav_channel->currentIndex(), 0);
-    EXPECT_EQ(t.cb_wav_frequency->currentIndex(), 3);
-    EXPECT_EQ(t.cb_wma->currentIndex(), 40);
-    EXPECT_EQ(t.cb_rawformat->currentIndex(), 3);
-    EXPECT_EQ(t.cb_rawf->currentIndex(), 1);
-    EXPECT_EQ(t.cb_rawb->currentText(), "32 BPS");
-    EXPECT_EQ(t.cb_rawc->currentIndex(), 0);
-    EXPECT_FALSE(t.cb_ogg_quality->isChecked());
-    EXPECT_TRUE(t.cb_ogg_minbit->isEnabled());
-    EXPECT_FALSE(t.edt_ogg_quality->isEnabled());
-    EXPECT_EQ(t.cb_ogg_minbit->currentIndex(), 11);
-    EXPECT_EQ(t.cb_ogg_maxbit->currentIndex(), 12);
-    EXPECT_EQ(t.ud_ogg_quality->Position(), 777);
-    EXPECT_TRUE(t.rb_cust->isChecked());
-    EXPECT_EQ(t.cb_format->currentIndex(), 3);
-    EXPECT_EQ(t.ed_dir->text(), "/srv/recordings");
-    EXPECT_TRUE(t.RadioButton3->isChecked());
+    EXPECT_EQ(tc.cb_mp3_bitrate->currentIndex(), 13);
+    EXPECT_EQ(tc.cb_mp3_channel->currentIndex(), 0);
+    EXPECT_EQ(tc.cb_mp3_frequency->currentIndex(), 9);
+    EXPECT_EQ(tc.ud_mp3_quality->Position(), 3);
+    EXPECT_TRUE(tc.cb_vbr->isChecked());
+    EXPECT_TRUE(tc.cb_mp3_vbr->isEnabled());
+    EXPECT_EQ(tc.cb_mp3_vbr->currentIndex(), 15);
+    EXPECT_EQ(tc.ud_mp3_vbr->Position(), 2);
+    EXPECT_TRUE(tc.rb_custom->isChecked());
+    EXPECT_TRUE(tc.cb_wav_bit->isEnabled());
+    EXPECT_EQ(tc.cb_wav_bit->currentText(), "32 bps");
+    EXPECT_EQ(tc.cb_wav_channel->currentIndex(), 0);
+    EXPECT_EQ(tc.cb_wav_frequency->currentIndex(), 3);
+    EXPECT_EQ(tc.cb_wma->currentIndex(), 40);
+    EXPECT_EQ(tc.cb_rawformat->currentIndex(), 3);
+    EXPECT_EQ(tc.cb_rawf->currentIndex(), 1);
+    EXPECT_EQ(tc.cb_rawb->currentText(), "32 BPS");
+    EXPECT_EQ(tc.cb_rawc->currentIndex(), 0);
+    EXPECT_FALSE(tc.cb_ogg_quality->isChecked());
+    EXPECT_TRUE(tc.cb_ogg_minbit->isEnabled());
+    EXPECT_FALSE(tc.edt_ogg_quality->isEnabled());
+    EXPECT_EQ(tc.cb_ogg_minbit->currentIndex(), 11);
+    EXPECT_EQ(tc.cb_ogg_maxbit->currentIndex(), 12);
+    EXPECT_EQ(tc.ud_ogg_quality->Position(), 777);
+    EXPECT_TRUE(tc.rb_cust->isChecked());
+    EXPECT_EQ(tc.cb_format->currentIndex(), 3);
+    EXPECT_EQ(tc.ed_dir->text(), "/srv/recordings");
+    EXPECT_TRUE(tc.RadioButton3->isChecked());
     EXPECT_EQ(rig.state.schedule_mode, 2);
     EXPECT_TRUE(t.date_time->isEnabled());
     EXPECT_EQ(t.date_time->date(), QDate(2026, 5, 4));
@@ -250,14 +255,15 @@ TEST(SettingsDialog, LoadFromStoreFillsTheControlsWithoutShowing) {
     rig.ini.WriteBool("ogg", "enable quality", false);
     const QByteArray before = rig.IniBytes();
     Tfm_set& s = *rig.fm_set;
+    const SetControls sc(s);
 
     s.LoadFromStore();
     EXPECT_FALSE(s.isVisible());
     EXPECT_FALSE(rig.state.settings_shown);
     EXPECT_EQ(rig.state.schedule_mode, 1);
     EXPECT_TRUE(s.Begintime->isEnabled());
-    EXPECT_EQ(s.cb_mp3_bitrate->currentIndex(), 4);
-    EXPECT_TRUE(s.cb_ogg_minbit->isEnabled());
+    EXPECT_EQ(sc.cb_mp3_bitrate->currentIndex(), 4);
+    EXPECT_TRUE(sc.cb_ogg_minbit->isEnabled());
 
     // The save at a recording start then writes the stored values back, not design values.
     s.SaveSettings();
@@ -284,45 +290,47 @@ TEST(SettingsDialog, DefaultThenCancelStoresNothing) {
     const QByteArray before = rig.IniBytes();
 
     Tfm_set& s = *rig.fm_set;
+    const SetControls sc(s);
     s.show();
-    ASSERT_EQ(s.cb_mp3_bitrate->currentIndex(), 3);
+    ASSERT_EQ(sc.cb_mp3_bitrate->currentIndex(), 3);
     s.RestoreDefaults();
-    EXPECT_EQ(s.cb_mp3_bitrate->currentIndex(), 11);
-    EXPECT_FALSE(s.cb_vbr->isChecked());
-    EXPECT_FALSE(s.cb_mp3_vbr->isEnabled());
-    EXPECT_TRUE(s.rb_cdquality->isChecked());
-    EXPECT_FALSE(s.cb_wav_bit->isEnabled());
-    EXPECT_TRUE(s.cb_ogg_quality->isChecked());
-    EXPECT_FALSE(s.cb_ogg_maxbit->isEnabled());
-    EXPECT_EQ(s.ud_ogg_quality->Position(), 300);
-    EXPECT_EQ(s.cb_format->currentIndex(), 0);
-    EXPECT_TRUE(s.rb_time->isChecked());
+    EXPECT_EQ(sc.cb_mp3_bitrate->currentIndex(), 11);
+    EXPECT_FALSE(sc.cb_vbr->isChecked());
+    EXPECT_FALSE(sc.cb_mp3_vbr->isEnabled());
+    EXPECT_TRUE(sc.rb_cdquality->isChecked());
+    EXPECT_FALSE(sc.cb_wav_bit->isEnabled());
+    EXPECT_TRUE(sc.cb_ogg_quality->isChecked());
+    EXPECT_FALSE(sc.cb_ogg_maxbit->isEnabled());
+    EXPECT_EQ(sc.ud_ogg_quality->Position(), 300);
+    EXPECT_EQ(sc.cb_format->currentIndex(), 0);
+    EXPECT_TRUE(sc.rb_time->isChecked());
     // Folder, schedule and hot keys stay.
-    EXPECT_EQ(s.ed_dir->text(), "/data/rec");
-    EXPECT_TRUE(s.RadioButton2->isChecked());
-    EXPECT_EQ(s.ComboBox1->currentIndex(), 0);
+    EXPECT_EQ(sc.ed_dir->text(), "/data/rec");
+    EXPECT_TRUE(sc.RadioButton2->isChecked());
+    EXPECT_EQ(sc.ComboBox1->currentIndex(), 0);
 
     s.close(); // "cancel"
     EXPECT_EQ(rig.IniBytes(), before);
     s.show();
-    EXPECT_EQ(s.cb_mp3_bitrate->currentIndex(), 3);
-    EXPECT_TRUE(s.rb_custom->isChecked());
-    EXPECT_EQ(s.cb_format->currentIndex(), 4);
+    EXPECT_EQ(sc.cb_mp3_bitrate->currentIndex(), 3);
+    EXPECT_TRUE(sc.rb_custom->isChecked());
+    EXPECT_EQ(sc.cb_format->currentIndex(), 4);
 }
 
 TEST(SettingsDialog, HotKeyBoxesStoreAtOnceAndRefuseDuplicates) {
     DialogRig rig;
     Tfm_set& s = *rig.fm_set;
+    const SetControls sc(s);
     s.show();
 
-    Choose(s.ComboBox1, 7); // F8, already "Play"
-    EXPECT_EQ(s.ComboBox1->currentText(), "F7");
+    Choose(sc.ComboBox1, 7); // F8, already "Play"
+    EXPECT_EQ(sc.ComboBox1->currentText(), "F7");
     EXPECT_EQ(rig.ini.ReadInteger("hot", "rec", -1), 6);
 
-    Choose(s.ComboBox1, 11); // F12 is free
+    Choose(sc.ComboBox1, 11); // F12 is free
     EXPECT_EQ(rig.ini.ReadInteger("hot", "rec", -1), 11);
-    Choose(s.ComboBox4, 11); // F12 is now "Recorder": stop goes back to its stored F10
-    EXPECT_EQ(s.ComboBox4->currentText(), "F10");
+    Choose(sc.ComboBox4, 11); // F12 is now "Recorder": stop goes back to its stored F10
+    EXPECT_EQ(sc.ComboBox4->currentText(), "F10");
     EXPECT_EQ(rig.ini.ReadInteger("hot", "stop", -1), 9);
     EXPECT_TRUE(rig.prompts.infos.isEmpty());
 
@@ -333,33 +341,34 @@ TEST(SettingsDialog, HotKeyBoxesStoreAtOnceAndRefuseDuplicates) {
     // A stored key outside F1..F12 shows no selection, is never compared and never put back.
     rig.ini.WriteInteger("hot", "pause", 40);
     s.show();
-    EXPECT_EQ(s.ComboBox3->currentIndex(), -1);
-    Choose(s.ComboBox3, 7); // duplicate of "Play": back to the default F9, not to 40
-    EXPECT_EQ(s.ComboBox3->currentText(), "F9");
+    EXPECT_EQ(sc.ComboBox3->currentIndex(), -1);
+    Choose(sc.ComboBox3, 7); // duplicate of "Play": back to the default F9, not to 40
+    EXPECT_EQ(sc.ComboBox3->currentText(), "F9");
     EXPECT_EQ(rig.ini.ReadInteger("hot", "pause", -1), 8);
-    Choose(s.ComboBox2, 4);
+    Choose(sc.ComboBox2, 4);
     EXPECT_EQ(rig.ini.ReadInteger("hot", "play", -1), 4);
 }
 
 TEST(SettingsDialog, OggRefusalBlocksTheSaveOnlyWithoutEnableQuality) {
     DialogRig rig;
     Tfm_set& s = *rig.fm_set;
+    const SetControls sc(s);
     s.show();
-    s.cb_ogg_fre->setCurrentIndex(9);     // 48000 Hz
-    s.cb_ogg_channel->setCurrentIndex(1); // stereo
-    s.cb_ogg_minbit->setCurrentIndex(0);  // 8 kbit/s
-    s.cb_ogg_maxbit->setCurrentIndex(0);
+    sc.cb_ogg_fre->setCurrentIndex(9);     // 48000 Hz
+    sc.cb_ogg_channel->setCurrentIndex(1); // stereo
+    sc.cb_ogg_minbit->setCurrentIndex(0);  // 8 kbit/s
+    sc.cb_ogg_maxbit->setCurrentIndex(0);
     ASSERT_FALSE(rig.file.IsOggFormatSupported(48000, 2, 8, 8, 8));
 
-    s.cb_ogg_quality->setChecked(false);
+    sc.cb_ogg_quality->setChecked(false);
     s.SaveSettings();
     ASSERT_EQ(rig.prompts.infos.size(), 1);
     EXPECT_EQ(rig.prompts.infos[0].toStdString(), kOggRefusal);
     EXPECT_FALSE(rig.IniExists());
     EXPECT_TRUE(s.isVisible());
-    EXPECT_EQ(s.cb_ogg_minbit->currentIndex(), 0) << "the user's choices stay";
+    EXPECT_EQ(sc.cb_ogg_minbit->currentIndex(), 0) << "the user's choices stay";
 
-    s.cb_ogg_quality->setChecked(true);
+    sc.cb_ogg_quality->setChecked(true);
     s.SaveSettings();
     EXPECT_EQ(rig.prompts.infos.size(), 1);
     EXPECT_FALSE(s.isVisible());
@@ -370,10 +379,11 @@ TEST(SettingsDialog, OggRefusalBlocksTheSaveOnlyWithoutEnableQuality) {
 TEST(SettingsDialog, Mp3RefusalBlocksTheSaveWhateverTheOutputFormat) {
     DialogRig rig;
     Tfm_set& s = *rig.fm_set;
+    const SetControls sc(s);
     s.show();
-    s.cb_format->setCurrentIndex(1);        // WAV
-    s.cb_mp3_frequency->setCurrentIndex(9); // 48000 Hz
-    s.cb_mp3_bitrate->setCurrentIndex(0);   // 8 kbit/s
+    sc.cb_format->setCurrentIndex(1);        // WAV
+    sc.cb_mp3_frequency->setCurrentIndex(9); // 48000 Hz
+    sc.cb_mp3_bitrate->setCurrentIndex(0);   // 8 kbit/s
     s.SaveSettings();
     ASSERT_EQ(rig.prompts.infos.size(), 1);
     EXPECT_EQ(rig.prompts.infos[0].toStdString(), kMp3Refusal);
@@ -381,9 +391,9 @@ TEST(SettingsDialog, Mp3RefusalBlocksTheSaveWhateverTheOutputFormat) {
     EXPECT_TRUE(s.isVisible());
 
     // The VBR bit rate is not checked.
-    s.cb_mp3_bitrate->setCurrentIndex(11);
-    s.cb_vbr->setChecked(true);
-    s.cb_mp3_vbr->setCurrentIndex(0);
+    sc.cb_mp3_bitrate->setCurrentIndex(11);
+    sc.cb_vbr->setChecked(true);
+    sc.cb_mp3_vbr->setCurrentIndex(0);
     s.SaveSettings();
     EXPECT_EQ(rig.prompts.infos.size(), 1);
     EXPECT_EQ(rig.ini.ReadInteger("output", "format", -1), 1);
@@ -397,17 +407,18 @@ TEST(SettingsDialog, OutOfRangeStoredIndicesShowNoSelectionAndNeverReachTheCheck
     rig.ini.WriteInteger("wav", "mode", 5);
     rig.ini.WriteInteger("autorec", "format", 9);
     Tfm_set& s = *rig.fm_set;
+    const SetControls sc(s);
     s.show();
-    EXPECT_EQ(s.cb_mp3_channel->currentIndex(), -1);
-    EXPECT_EQ(s.cb_wma->currentIndex(), -1);
+    EXPECT_EQ(sc.cb_mp3_channel->currentIndex(), -1);
+    EXPECT_EQ(sc.cb_wma->currentIndex(), -1);
     EXPECT_EQ(s.WmaEntryText(), "");
-    EXPECT_FALSE(s.rb_cdquality->isChecked() || s.rb_bestsuited->isChecked() ||
-                 s.rb_custom->isChecked());
-    EXPECT_FALSE(s.RadioButton1->isChecked() || s.RadioButton2->isChecked() ||
-                 s.RadioButton3->isChecked());
+    EXPECT_FALSE(sc.rb_cdquality->isChecked() || sc.rb_bestsuited->isChecked() ||
+                 sc.rb_custom->isChecked());
+    EXPECT_FALSE(sc.RadioButton1->isChecked() || sc.RadioButton2->isChecked() ||
+                 sc.RadioButton3->isChecked());
     EXPECT_EQ(rig.state.schedule_mode, 0);
 
-    s.cb_ogg_quality->setChecked(false);
+    sc.cb_ogg_quality->setChecked(false);
     s.SaveSettings();
     EXPECT_TRUE(rig.prompts.infos.isEmpty()) << rig.prompts.infos.join("|").toStdString();
     // The channel boxes fell back to stereo before the checks; a pure list box stores -1; the
@@ -421,34 +432,35 @@ TEST(SettingsDialog, OutOfRangeStoredIndicesShowNoSelectionAndNeverReachTheCheck
 TEST(SettingsDialog, HandlersFollowChangesMadeFromCode) {
     DialogRig rig;
     Tfm_set& s = *rig.fm_set;
+    const SetControls sc(s);
     s.show();
 
-    s.cb_vbr->setChecked(true);
-    EXPECT_TRUE(s.cb_mp3_vbr->isEnabled());
-    EXPECT_TRUE(s.ud_mp3_vbr->isEnabled());
-    s.cb_vbr->setChecked(false);
-    EXPECT_FALSE(s.cb_mp3_vbr->isEnabled());
-    EXPECT_FALSE(s.ud_mp3_vbr->isEnabled());
-    EXPECT_TRUE(s.edt_mp3_vbr->isEnabled());
-    EXPECT_TRUE(s.cb_mp3_bitrate->isEnabled());
+    sc.cb_vbr->setChecked(true);
+    EXPECT_TRUE(sc.cb_mp3_vbr->isEnabled());
+    EXPECT_TRUE(sc.ud_mp3_vbr->isEnabled());
+    sc.cb_vbr->setChecked(false);
+    EXPECT_FALSE(sc.cb_mp3_vbr->isEnabled());
+    EXPECT_FALSE(sc.ud_mp3_vbr->isEnabled());
+    EXPECT_TRUE(sc.edt_mp3_vbr->isEnabled());
+    EXPECT_TRUE(sc.cb_mp3_bitrate->isEnabled());
 
-    s.cb_ogg_quality->setChecked(false);
-    EXPECT_TRUE(s.cb_ogg_minbit->isEnabled());
-    EXPECT_TRUE(s.cb_ogg_maxbit->isEnabled());
-    EXPECT_FALSE(s.ud_ogg_quality->isEnabled());
-    EXPECT_FALSE(s.edt_ogg_quality->isEnabled());
-    EXPECT_TRUE(s.cb_ogg_fre->isEnabled());
+    sc.cb_ogg_quality->setChecked(false);
+    EXPECT_TRUE(sc.cb_ogg_minbit->isEnabled());
+    EXPECT_TRUE(sc.cb_ogg_maxbit->isEnabled());
+    EXPECT_FALSE(sc.ud_ogg_quality->isEnabled());
+    EXPECT_FALSE(sc.edt_ogg_quality->isEnabled());
+    EXPECT_TRUE(sc.cb_ogg_fre->isEnabled());
 
-    s.rb_custom->setChecked(true);
-    EXPECT_TRUE(s.cb_wav_bit->isEnabled());
-    s.rb_bestsuited->setChecked(true);
-    EXPECT_FALSE(s.cb_wav_bit->isEnabled());
-    EXPECT_FALSE(s.cb_wav_frequency->isEnabled());
+    sc.rb_custom->setChecked(true);
+    EXPECT_TRUE(sc.cb_wav_bit->isEnabled());
+    sc.rb_bestsuited->setChecked(true);
+    EXPECT_FALSE(sc.cb_wav_bit->isEnabled());
+    EXPECT_FALSE(sc.cb_wav_frequency->isEnabled());
 
-    s.RadioButton3->setChecked(true);
+    sc.RadioButton3->setChecked(true);
     EXPECT_EQ(rig.state.schedule_mode, 2);
     EXPECT_TRUE(s.date_time->isEnabled() && s.Begintime->isEnabled() && s.endtime->isEnabled());
-    s.RadioButton2->setChecked(true);
+    sc.RadioButton2->setChecked(true);
     EXPECT_EQ(rig.state.schedule_mode, 1);
     EXPECT_FALSE(s.date_time->isEnabled());
     EXPECT_TRUE(s.Begintime->isEnabled() && s.endtime->isEnabled());
@@ -461,18 +473,19 @@ TEST(SettingsDialog, HandlersFollowChangesMadeFromCode) {
     EXPECT_FALSE(s.Begintime->isEnabled());
 
     // The up-down and its field follow each other and keep to the range.
-    s.ud_ogg_quality->SetPosition(5000);
-    EXPECT_EQ(s.ud_ogg_quality->Position(), 1000);
-    EXPECT_EQ(s.edt_ogg_quality->text(), "1000");
-    s.ud_mp3_quality->StepUp();
-    EXPECT_EQ(s.ud_mp3_quality->Position(), 9);
-    s.ud_mp3_quality->StepDown();
-    EXPECT_EQ(s.edt_mp3_quality->text(), "8");
+    sc.ud_ogg_quality->SetPosition(5000);
+    EXPECT_EQ(sc.ud_ogg_quality->Position(), 1000);
+    EXPECT_EQ(sc.edt_ogg_quality->text(), "1000");
+    sc.ud_mp3_quality->StepUp();
+    EXPECT_EQ(sc.ud_mp3_quality->Position(), 9);
+    sc.ud_mp3_quality->StepDown();
+    EXPECT_EQ(sc.edt_mp3_quality->text(), "8");
 }
 
 TEST(SettingsDialog, CloseKeepsARunningRecordingsFileOpen) {
     DialogRig rig;
     Tfm_set& s = *rig.fm_set;
+    const SetControls sc(s);
     const QString path = rig.dir.path() + "/take.wav";
     rig.file.SetPcmFormat(44100, 2, 16);
 
@@ -491,6 +504,7 @@ TEST(SettingsDialog, CloseKeepsARunningRecordingsFileOpen) {
 TEST(SettingsDialog, RecordingSourceActsOnTheCaptureComponentAtOnce) {
     DialogRig rig;
     Tfm_set& s = *rig.fm_set;
+    const SetControls sc(s);
     rig.FillDevicesLikeStartup();
     ASSERT_EQ(s.cb_rd->count(), 2); // the simulated input and "Default input"
     ASSERT_EQ(s.cb_rdson->count(), 2);
@@ -519,6 +533,7 @@ TEST(SettingsDialog, RecordingSourceActsOnTheCaptureComponentAtOnce) {
 TEST(SettingsDialog, TheInputListFollowsDevicesPluggedInAndOut) {
     DialogRig rig;
     Tfm_set& s = *rig.fm_set;
+    const SetControls sc(s);
     rig.FillDevicesLikeStartup();
     Choose(s.cb_rd, 0); // "Simulated input"
     ASSERT_EQ(rig.ini.ReadInteger("rd", "rd", -1), 0);
@@ -558,26 +573,27 @@ public slots:
 TEST(SettingsDialog, AboutPageLinksAndPictures) {
     DialogRig rig;
     Tfm_set& s = *rig.fm_set;
+    const SetControls sc(s);
     UrlCatcher catcher;
     QDesktopServices::setUrlHandler("mailto", &catcher, "open");
     QDesktopServices::setUrlHandler("https", &catcher, "open");
     s.show();
     s.ShowPage(8);
-    testinput::MouseClick(s.lbl_buy);
-    testinput::MouseClick(s.lbl_web);
+    testinput::MouseClick(sc.lbl_buy);
+    testinput::MouseClick(sc.lbl_web);
     QDesktopServices::unsetUrlHandler("mailto");
     QDesktopServices::unsetUrlHandler("https");
     ASSERT_EQ(catcher.urls.size(), 2);
     EXPECT_EQ(catcher.urls[0].scheme(), "mailto");
     EXPECT_EQ(catcher.urls[1].scheme(), "https");
 
-    EXPECT_EQ(s.lbl_product->text(), "Tarno MP3 Recorder");
-    EXPECT_TRUE(s.lbl_product->font().bold());
-    EXPECT_EQ(s.lbl_version->text() + s.lbl_versionno->text(), "Version: 1.00");
-    EXPECT_EQ(s.lbl_line->text(), "Recorder to mp3, wav, wma, raw and ogg ");
-    ASSERT_FALSE(s.img_title->pixmap().isNull());
-    EXPECT_EQ(s.img_title->pixmap().size(), QSize(223, 38));
-    EXPECT_FALSE(s.img_icon->pixmap().isNull());
+    EXPECT_EQ(sc.lbl_product->text(), "Tarno MP3 Recorder");
+    EXPECT_TRUE(sc.lbl_product->font().bold());
+    EXPECT_EQ(sc.lbl_version->text() + sc.lbl_versionno->text(), "Version: 1.00");
+    EXPECT_EQ(sc.lbl_line->text(), "Recorder to mp3, wav, wma, raw and ogg ");
+    ASSERT_FALSE(sc.img_title->pixmap().isNull());
+    EXPECT_EQ(sc.img_title->pixmap().size(), QSize(223, 38));
+    EXPECT_FALSE(sc.img_icon->pixmap().isNull());
 }
 
 #include "settingsdialog_test.moc"
