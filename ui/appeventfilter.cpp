@@ -23,15 +23,20 @@ AppEventFilter::AppEventFilter(AppState& state, TIniFile& ini, RecorderActions& 
     connect(fm_set.date_time, &QDateTimeEdit::dateChanged, this, [this](QDate d) { date_ = d; });
     // The schedule must not wait for other events: an idle program still starts and stops.
     heartbeat_.setInterval(kHeartbeatMs);
-    connect(&heartbeat_, &QTimer::timeout, this, &AppEventFilter::CheckSchedule);
+    connect(&heartbeat_, &QTimer::timeout, this,
+            [this] { HandleFailures(failureHandler_, [this] { CheckSchedule(); }); });
     heartbeat_.start();
+}
+
+void AppEventFilter::SetFailureHandler(FailureHandler handler) {
+    failureHandler_ = std::move(handler);
 }
 
 bool AppEventFilter::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<const QKeyEvent*>(event);
         if (key->key() >= Qt::Key_F1 && key->key() <= Qt::Key_F12 && IsNewPress(*key))
-            HotKeyPress(key->key());
+            HandleFailures(failureHandler_, [&] { HotKeyPress(key->key()); });
     }
     // A due start or stop runs from the event loop, not from inside this event's delivery: the
     // recording start may open a dialog, which must not happen in the middle of a paint.
@@ -45,7 +50,7 @@ bool AppEventFilter::eventFilter(QObject* watched, QEvent* event) {
                 this,
                 [this] {
                     checkQueued_ = false;
-                    CheckSchedule();
+                    HandleFailures(failureHandler_, [this] { CheckSchedule(); });
                 },
                 Qt::QueuedConnection);
         }
