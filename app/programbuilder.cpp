@@ -64,6 +64,8 @@ Program::Program(MainEnvironment env, TarnoApplication* app) : app_(app) {
     recorder_->SetFailureHandler(handler);
     player_->SetFailureHandler(handler);
     list_->SetFailureHandler(handler);
+    set_->SetFailureHandler(handler);
+    id3_->SetFailureHandler(handler);
     events_->SetFailureHandler(handler);
     if (app_ != nullptr)
         app_->SetExceptionHandler(handler);

@@ -1,9 +1,8 @@
 #include "tfm_id3.h"
 
-#include "onscreen.h"
-
 #include "appstate.h"
 #include "genres.h"
+#include "onscreen.h"
 #include "tinifile.h"
 
 #include <QCloseEvent>
@@ -74,7 +73,8 @@ Tfm_id3::Tfm_id3(TIniFile& ini, AppState& state, QWidget* centreOn, QWidget* par
     setTabOrder(cb_g, Button1);
     setTabOrder(Button1, Button2);
 
-    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    connect(Button1, &QPushButton::clicked, this,
+            [this] { HandleFailures(failureHandler_, [this] { Button1Click(); }); });
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
 }
 
@@ -86,9 +86,9 @@ void Tfm_id3::showEvent(QShowEvent* event) {
         const QRect outer = centreOn_->frameGeometry();
         QRect mine = frameGeometry();
         mine.moveCenter(outer.center());
-        move(screen() != nullptr ? KeepOnScreen(mine.topLeft(), mine.size(),
-                                                screen()->availableGeometry())
-                                 : mine.topLeft());
+        move(screen() != nullptr
+                 ? KeepOnScreen(mine.topLeft(), mine.size(), screen()->availableGeometry())
+                 : mine.topLeft());
     }
     FormShow();
 }

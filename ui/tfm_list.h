@@ -18,9 +18,9 @@ struct ListEntry;
 // order. The list view `lv` is the only store of the entries.
 //
 // The window is skinned with the "recorderlist" form of the shared skin control on every show
-// and sits below the main window. Its skin clicks ("list_add", "del", "clear", "relist") arrive
-// at the main window's click dispatch, like those of the main window itself, which calls
-// AddToList, DeleteSelected, Clear and hides the window here. Closing only hides it.
+// and sits below the main window. Its skin clicks ("list_add", "del", "clear", "relist") go
+// through the main window's click dispatch (skindispatch.h) like the main window's own, which
+// calls AddToList, DeleteSelected and Clear here. Closing only hides it.
 class Tfm_list : public QWidget, public RecordingsList {
     Q_OBJECT
 public:
