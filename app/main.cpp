@@ -1,19 +1,17 @@
 // Program entry: answers the command line, keeps to one running program per user, creates the
-// application and the five windows in their order, and wires them.
+// application and the platform's parts (settings file, sound server, dialogs), and has the
+// program built (programbuilder.h) and shown.
 #include "appicon.h"
 #include "audiobackend.h"
 #include "commandline.h"
 #include "datadir.h"
 #include "logindinhibitor.h"
+#include "programbuilder.h"
 #include "qtprompts.h"
 #include "settingslocation.h"
 #include "singleinstance.h"
 #include "tarnoapplication.h"
-#include "tfm_dir.h"
-#include "tfm_id3.h"
-#include "tfm_list.h"
 #include "tfm_main.h"
-#include "tfm_set.h"
 #include "tinifile.h"
 
 #include <QProcessEnvironment>
@@ -69,17 +67,9 @@ int main(int argc, char** argv) {
     LogindInhibitor inhibitor;
     main.inhibitor = &inhibitor;
 
-    Tfm_main fm_main(main);
+    Program program(main, &app);
+    Tfm_main& fm_main = program.Main();
     prompts.SetParent(&fm_main);
-    Tfm_dir fm_dir(fm_main.State());
-    Tfm_list fm_list(fm_main.State(), store, prompts, fm_main, fm_main.AudioFilepaly, fm_main.Skin1,
-                     fm_main, &fm_main);
-    Tfm_set fm_set(store, fm_main.State(), prompts, fm_main.Skin1, fm_main.AudioFileWrite,
-                   fm_main.AudioRecord1, fm_dir, main.defaultOutputDir, &fm_main);
-    Tfm_id3 fm_id3(store, fm_main.State(), &fm_main);
-    fm_main.AttachWindows(&fm_list, &fm_set, &fm_id3, &fm_dir);
-    app.SetExceptionHandler(
-        [&fm_main](const std::exception& e) { fm_main.ApplicationEvents1Exception(e); });
     if (!instance.Listen([&fm_main] { BringToFront(fm_main); }, &why))
         std::fprintf(stderr, "tarno-recorder: %s; a second start will not find this one\n",
                      qPrintable(why));

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <utility>
 
 Player::Player(AppState& state, MainDisplay& display, RecordingsList& list, Prompts& prompts,
                TAudioFile2& AudioFilepaly, TAudioPlayer2& AudioPlayer21, TIniFile& settings,
@@ -20,12 +21,8 @@ Player::Player(AppState& state, MainDisplay& display, RecordingsList& list, Prom
     : QObject(parent), state_(state), display_(display), list_(list), prompts_(prompts),
       file_(AudioFilepaly), player_(AudioPlayer21), settings_(settings) {}
 
-void Player::ConnectEvents() {
-    connect(&player_, &TAudioPlayer2::OnRequestOnLoadArray, this,
-            &Player::AudioPlayer21RequestOnLoadArray);
-    connect(&player_, &TAudioPlayer2::OnEndArrayPlay, this, &Player::AudioPlayer21EndArrayPlay);
-    connect(&player_, &TAudioPlayer2::OnEndPlay, this, &Player::AudioPlayer21EndPlay);
-    connect(&player_, &TAudioPlayer2::OnTimer, this, &Player::AudioPlayer21Timer);
+void Player::SetFailureHandler(FailureHandler handler) {
+    failureHandler_ = std::move(handler);
 }
 
 void Player::PlaySelected() {
@@ -147,40 +144,32 @@ void Player::PlayNext() {
     PlaySelected();
 }
 
-void Player::SetMuted(bool mute) {
-    display_.SetVisible("spb1", mute, true);
-    display_.SetVisible("spb2", !mute, true);
-    player_.SetMute(mute);
-}
-
-void Player::VolumeFromSlider() {
-    const int v = std::clamp(display_.GetPosition("spb"), 0, TAudioPlayer2::kMaxVolume);
-    player_.SetVolume(v);
-}
-
-void Player::ShowVolumeAndMute() {
-    const bool mute = player_.GetMute();
-    display_.SetVisible("spb1", mute, true);
-    display_.SetVisible("spb2", !mute, true);
-    display_.SetPosition("spb", player_.GetVolume());
-}
-
 void Player::AudioPlayer21RequestOnLoadArray() {
-    if (state_.playing && file_.IsOpen())
-        FeedBlock();
+    HandleFailures(failureHandler_, [this] {
+        if (state_.playing && file_.IsOpen())
+            FeedBlock();
+    });
 }
 
 void Player::AudioPlayer21EndArrayPlay() {
-    if (state_.playing && file_.IsOpen())
-        FeedBlock();
+    HandleFailures(failureHandler_, [this] {
+        if (state_.playing && file_.IsOpen())
+            FeedBlock();
+    });
 }
 
 void Player::AudioPlayer21EndPlay() {
-    if (state_.playing)
-        StopPlaying();
+    HandleFailures(failureHandler_, [this] {
+        if (state_.playing)
+            StopPlaying();
+    });
 }
 
 void Player::AudioPlayer21Timer(qint64 CurrentSamples, int /*LevelLeft*/, int /*LevelRight*/) {
+    HandleFailures(failureHandler_, [&] { ShowPosition(CurrentSamples); });
+}
+
+void Player::ShowPosition(qint64 CurrentSamples) {
     // While paused sample_base already holds the position; a late event must not add to it.
     if (!state_.playing || state_.play_paused)
         return;

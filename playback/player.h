@@ -1,5 +1,7 @@
 #pragma once
 
+#include "failurehandler.h"
+
 #include <QObject>
 #include <QString>
 #include <cstdint>
@@ -22,20 +24,22 @@ class TIniFile;
 // StartPlayback, in 64 bits. The time field "s_time", the play bar "play_bar" (0..9820 for the
 // whole file) and the progress image follow it on every player timer event.
 //
-// Everything runs on the UI thread. Component failures propagate as ComponentError to the caller
-// (in the program: the application-wide handler, which calls StopPlaying while `playing` is set).
+// Everything runs on the UI thread. Component failures of the calls propagate as ComponentError to
+// the caller (in the program: the application-wide handler, which calls StopPlaying while
+// `playing` is set); those of the player's events, connected straight to the slots below, go to
+// the failure handler.
 class Player : public QObject {
     Q_OBJECT
 public:
     // All references must outlive the player. `settings` is read for the RAW format of ".raw"
-    // entries at every start. The player's events reach the handlers below either through the
-    // owner's own connections or through ConnectEvents, never both (each event must feed once).
+    // entries at every start. Each of the player's four events must be connected once to its
+    // slot below (each event must feed once).
     Player(AppState& state, MainDisplay& display, RecordingsList& list, Prompts& prompts,
            TAudioFile2& AudioFilepaly, TAudioPlayer2& AudioPlayer21, TIniFile& settings,
            QObject* parent = nullptr);
 
-    // Connects the four events of `AudioPlayer21` to the handlers below.
-    void ConnectEvents();
+    // Receives what fails in the slots below; without one it propagates out of the slot.
+    void SetFailureHandler(FailureHandler handler);
 
     // Starts the selected entry (the first selected in list order; the last entry when none is
     // selected), or resumes a paused playback. Refused with "Please stop recording first." while
@@ -55,15 +59,6 @@ public:
     void PlayPrevious();
     void PlayNext();
 
-    // The mute buttons: "spb2" mutes (shows "spb1"), "spb1" unmutes (shows "spb2").
-    void SetMuted(bool mute);
-    // Release of the volume slider "spb": its position, at most TAudioPlayer2::kMaxVolume, becomes
-    // the player volume.
-    void VolumeFromSlider();
-    // Start-up look of the volume elements: the mute image that matches GetMute and the slider
-    // at GetVolume.
-    void ShowVolumeAndMute();
-
     // The player's events. They are ignored when no playback is active (an event that was already
     // on its way when playback stopped must not read from a closed file).
     void AudioPlayer21RequestOnLoadArray();
@@ -82,6 +77,8 @@ public:
     static constexpr int kBlockFrames = 4100;
 
 private:
+    void ShowPosition(qint64 CurrentSamples);
+
     AppState& state_;
     MainDisplay& display_;
     RecordingsList& list_;
@@ -89,5 +86,6 @@ private:
     TAudioFile2& file_;
     TAudioPlayer2& player_;
     TIniFile& settings_;
+    FailureHandler failureHandler_;
     std::int64_t blocksFed_ = 0;
 };

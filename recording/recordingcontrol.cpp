@@ -1,6 +1,7 @@
 #include "recordingcontrol.h"
 
 #include "appstate.h"
+#include "componenterror.h"
 #include "formatcatalogue.h"
 #include "ports.h"
 #include "prompts.h"
@@ -13,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <exception>
+#include <utility>
 
 namespace {
 constexpr int kDiskCheckMs = 60 * 1000;
@@ -23,11 +25,11 @@ constexpr settings::Reader kStart = settings::Reader::RecordingStart;
 RecordingControl::RecordingControl(const RecordingParts& parts)
     : p_(parts), encoder_(parts.ini, parts.fileWrite, parts.lameEnc, parts.display, parts.prompts,
                           parts.settingsDialog),
-      monitor_(parts.state, parts.record, parts.fileWrite, parts.display),
       tagWriter_(parts.ini, parts.information), clock_([] { return QDateTime::currentDateTime(); }),
       inhibitor_(&noInhibitor_), diskWatch_(systemFreeSpace_, parts.prompts) {
     diskTimer_.setInterval(kDiskCheckMs);
-    QObject::connect(&diskTimer_, &QTimer::timeout, [this] { CheckDiskSpace(); });
+    connect(&diskTimer_, &QTimer::timeout, this,
+            [this] { HandleFailures(failureHandler_, [this] { CheckDiskSpace(); }); });
 }
 
 RecordingControl::~RecordingControl() {
@@ -49,6 +51,37 @@ void RecordingControl::SetSleepInhibitor(SleepInhibitor& inhibitor) {
 
 void RecordingControl::SetDiskCheckInterval(int ms) {
     diskTimer_.setInterval(ms);
+}
+
+void RecordingControl::SetFailureHandler(FailureHandler handler) {
+    failureHandler_ = std::move(handler);
+}
+
+template <class Call> void RecordingControl::Capture(Call&& call) {
+    ++inCapture_;
+    try {
+        call();
+    } catch (...) {
+        --inCapture_;
+        eventFailure_ = nullptr; // the call's own failure comes first
+        throw;
+    }
+    --inCapture_;
+    if (eventFailure_)
+        std::rethrow_exception(std::exchange(eventFailure_, nullptr));
+}
+
+template <class Work> void RecordingControl::FromEvent(Work&& work) {
+    if (inCapture_ == 0) {
+        HandleFailures(failureHandler_, work);
+        return;
+    }
+    try {
+        work();
+    } catch (...) {
+        if (!eventFailure_)
+            eventFailure_ = std::current_exception();
+    }
 }
 
 QString RecordingControl::TimeStampName(const QDateTime& when) {
@@ -86,7 +119,7 @@ void RecordingControl::StartRecording() {
 
     if (s.record_paused) {
         s.record_paused = false;
-        p_.record.StartCapture();
+        Capture([this] { p_.record.StartCapture(); });
         TellFallback();
         return;
     }
@@ -143,7 +176,7 @@ void RecordingControl::StartRecording() {
     s.sample_pos = 0;
     s.recording = true;
     s.record_paused = false;
-    monitor_.Reset();
+    writeFailed_ = false;
     if (!inhibited_) {
         inhibitor_->Inhibit("Recording " + QFileInfo(s.out_file_name).fileName());
         inhibited_ = true;
@@ -153,10 +186,12 @@ void RecordingControl::StartRecording() {
     p_.display.ShowDisplay(true);
     p_.display.SetText("s_filename", QFileInfo(s.out_file_name).fileName().replace(';', ':'));
 
-    p_.record.SetFormat(p_.fileWrite.GetFormatHandle(), p_.fileWrite.GetFormatParam());
+    Capture([this] {
+        p_.record.SetFormat(p_.fileWrite.GetFormatHandle(), p_.fileWrite.GetFormatParam());
+    });
     s.block_size = p_.record.CalcBufferSize(kBlockMs);
     p_.record.SetBufferSize(s.block_size);
-    p_.record.StartCapture();
+    Capture([this] { p_.record.StartCapture(); });
 
     if (p_.record.GetErrorCode() != 0) {
         // The capture did not start: nothing was recorded, so no file is left behind or listed,
@@ -182,7 +217,7 @@ void RecordingControl::TellFallback() {
 void RecordingControl::AbandonStart() {
     AppState& s = p_.state;
     s.sample_base = 0;
-    p_.record.StopCapture();
+    Capture([this] { p_.record.StopCapture(); });
     p_.fileWrite.CloseFile();
     QFile::remove(s.out_file_name);
     ReturnToIdle();
@@ -217,7 +252,7 @@ void RecordingControl::StopRecording() {
 
     // The file is closed even when the last block could not be written. The capture's last
     // timer event still counts from the base of the current stretch.
-    attempt([&] { p_.record.StopCapture(); });
+    attempt([&] { Capture([this] { p_.record.StopCapture(); }); });
     s.sample_base = 0;
     attempt([&] { p_.fileWrite.CloseFile(); });
     s.stopping = true;
@@ -249,18 +284,44 @@ void RecordingControl::ToggleRecordPause() {
     if (!s.record_paused) {
         // The capture's last timer event moves the time on to the frames of the last block;
         // the next stretch counts from there.
-        p_.record.StopCapture();
+        Capture([this] { p_.record.StopCapture(); });
         s.sample_base = s.sample_pos;
     } else {
-        p_.record.StartCapture();
+        Capture([this] { p_.record.StartCapture(); });
     }
     s.record_paused = !s.record_paused;
 }
 
 void RecordingControl::AudioRecord1Timer(qint64 CurrentSamples, int LevelLeft, int LevelRight) {
-    monitor_.AudioRecord1Timer(CurrentSamples, LevelLeft, LevelRight);
+    FromEvent([&] {
+        AppState& s = p_.state;
+        s.sample_pos = s.sample_base + static_cast<std::int64_t>(CurrentSamples);
+        const QString time = FormatElapsed(p_.record.SamplesToMs(s.sample_pos));
+        p_.display.SetMeters(LevelLeft, LevelRight);
+        p_.display.SetText("s_time", time);
+    });
 }
 
-void RecordingControl::AudioRecord1EndArrayRecord(int nBlock) {
-    monitor_.AudioRecord1EndArrayRecord(nBlock);
+void RecordingControl::AudioRecord1EndArrayRecord(int /*nBlock*/) {
+    FromEvent([this] { WriteRecordedBlock(); });
+}
+
+void RecordingControl::WriteRecordedBlock() {
+    const Block block = p_.record.GetRecordedBlock();
+    if (UpperBound(block) < 1 || writeFailed_)
+        return;
+    try {
+        p_.fileWrite.WriteBlock(block);
+    } catch (...) {
+        writeFailed_ = true;
+        throw;
+    }
+
+    const QString& path = p_.state.out_file_name;
+    const QFileInfo info(path);
+    if (!info.exists())
+        throw ComponentError("Cannot read the size of " + path.toStdString() +
+                             ": the file is gone");
+    const std::int64_t kb = static_cast<std::int64_t>(info.size()) / 1024;
+    p_.display.SetText("s_sizeson", QString::number(kb) + " KB");
 }

@@ -2,14 +2,16 @@
 
 #include "diskwatch.h"
 #include "encoderconfig.h"
-#include "recordingmonitor.h"
+#include "failurehandler.h"
 #include "sleepinhibitor.h"
 #include "tagwriter.h"
 
 #include <QDateTime>
+#include <QObject>
 #include <QString>
 #include <QTimer>
 #include <cstdint>
+#include <exception>
 #include <functional>
 
 struct AppState;
@@ -41,22 +43,21 @@ struct RecordingParts {
 
 // Starting, pausing, resuming and stopping a recording, and the handlers of the capture events.
 //
-// The main window forwards its "recorder", "pause", "stop" (and hot key and schedule) requests to
-// StartRecording, ToggleRecordPause and StopRecording, and the capture component's signals to the
-// two monitor handlers:
-//   connect(&AudioRecord1, &TAudioRecord2::OnTimer, [&](qint64 n, int l, int r) {
-//       control.AudioRecord1Timer(n, l, r); });
-//   connect(&AudioRecord1, &TAudioRecord2::OnEndArrayRecord, [&](int n) {
-//       control.AudioRecord1EndArrayRecord(n); });
-// Component failures propagate as ComponentError (settings writes as SettingsWriteError) to the
-// application's exception handler, which shows the message and calls StopRecording while
-// `recording` is set. Everything runs on the UI thread.
-class RecordingControl {
+// The main window hands its "recorder", "pause", "stop" (and hot key and schedule) requests to
+// StartRecording, ToggleRecordPause and StopRecording; their component failures propagate to the
+// caller as ComponentError (settings writes as SettingsWriteError), and the caller hands them to
+// the application's exception handler, which shows the message and calls StopRecording while
+// `recording` is set. The capture component's OnTimer and OnEndArrayRecord are connected straight
+// to the two slots below. A slot that fails while one of the calls above is inside the capture
+// component (the last block comes out of StopCapture) makes that call fail; at any other time
+// the failure goes to the failure handler. Everything runs on the UI thread.
+class RecordingControl : public QObject {
+    Q_OBJECT
 public:
     using Clock = std::function<QDateTime()>;
 
     explicit RecordingControl(const RecordingParts& parts);
-    ~RecordingControl();
+    ~RecordingControl() override;
     RecordingControl(const RecordingControl&) = delete;
     RecordingControl& operator=(const RecordingControl&) = delete;
 
@@ -71,6 +72,9 @@ public:
     void SetSleepInhibitor(SleepInhibitor& inhibitor);
     // How often the free space is checked while recording (one minute unless changed).
     void SetDiskCheckInterval(int ms);
+    // Receives what fails in the capture events and the free-space check; without one it
+    // propagates out of the slot.
+    void SetFailureHandler(FailureHandler handler);
 
     // Starts a recording from idle or resumes a paused one; ignored while recording.
     void StartRecording();
@@ -81,7 +85,13 @@ public:
     // Pauses a running recording or resumes a paused one; the file stays open.
     void ToggleRecordPause();
 
+    // OnTimer: sample_pos = sample_base + CurrentSamples; "s_time" shows the elapsed time of
+    // sample_pos in full 64 bits, so recordings beyond 2^31 frames keep the right time.
     void AudioRecord1Timer(qint64 CurrentSamples, int LevelLeft, int LevelRight);
+    // OnEndArrayRecord: writes the block (unless its upper bound is below 1) and shows the file
+    // size as "<n> KB". After a write failure the blocks that follow it until the next recording
+    // are dropped, so the stop that the error handler runs does not fail a second time on the
+    // final block.
     void AudioRecord1EndArrayRecord(int nBlock);
 
     // The date-and-time name of a recording started at `when` ("06-12--23;41;05").
@@ -91,8 +101,6 @@ public:
     // The note after a recording that lost `lostMs` milliseconds of audio.
     static QString LostAudioText(std::int64_t lostMs, const QString& fileName);
 
-    EncoderConfig& Encoder() { return encoder_; }
-
 private:
     // A capture that could not start: the file just created goes again, the display is idle.
     void AbandonStart();
@@ -101,10 +109,15 @@ private:
     // The state, the timers, the sleep inhibitor and the display as they are between recordings.
     void ReturnToIdle();
     void CheckDiskSpace();
+    void WriteRecordedBlock();
+    // A call into the capture component: a failure of the events it raises meanwhile comes out
+    // of this call, after it.
+    template <class Call> void Capture(Call&& call);
+    // A slot's work: what fails goes to the call it was raised in, or to the failure handler.
+    template <class Work> void FromEvent(Work&& work);
 
     RecordingParts p_;
     EncoderConfig encoder_;
-    RecordingMonitor monitor_;
     TagWriter tagWriter_;
     Clock clock_;
     StorageFreeSpace systemFreeSpace_;
@@ -113,4 +126,8 @@ private:
     DiskWatch diskWatch_;
     QTimer diskTimer_;
     bool inhibited_ = false;
+    bool writeFailed_ = false;
+    FailureHandler failureHandler_;
+    int inCapture_ = 0;
+    std::exception_ptr eventFailure_;
 };

@@ -24,8 +24,13 @@ AppEventFilter::AppEventFilter(AppState& state, TIniFile& ini, RecorderActions& 
     connect(fm_set.date_time, &QDateTimeEdit::dateChanged, this, [this](QDate d) { date_ = d; });
     // The schedule must not wait for other events: an idle program still starts and stops.
     heartbeat_.setInterval(kHeartbeatMs);
-    connect(&heartbeat_, &QTimer::timeout, this, &AppEventFilter::CheckSchedule);
+    connect(&heartbeat_, &QTimer::timeout, this,
+            [this] { HandleFailures(failureHandler_, [this] { CheckSchedule(); }); });
     heartbeat_.start();
+}
+
+void AppEventFilter::SetFailureHandler(FailureHandler handler) {
+    failureHandler_ = std::move(handler);
 }
 
 bool AppEventFilter::eventFilter(QObject* watched, QEvent* event) {
@@ -34,9 +39,15 @@ bool AppEventFilter::eventFilter(QObject* watched, QEvent* event) {
         if (key->key() >= Qt::Key_F1 && key->key() <= Qt::Key_F12 && IsNewPress(*key)) {
             // An action may show a dialog, whose event loop turns before this press has reached
             // the focused widget: the press is remembered until the action has returned.
-            ++acting_;
-            HotKeyPress(key->key());
-            --acting_;
+            struct Acting {
+                int& count;
+                explicit Acting(int& c) : count(++c) {}
+                ~Acting() { --count; }
+            };
+            {
+                Acting acting(acting_);
+                HandleFailures(failureHandler_, [&] { HotKeyPress(key->key()); });
+            }
             QueueForget();
         }
     }
@@ -52,7 +63,7 @@ bool AppEventFilter::eventFilter(QObject* watched, QEvent* event) {
                 this,
                 [this] {
                     checkQueued_ = false;
-                    CheckSchedule();
+                    HandleFailures(failureHandler_, [this] { CheckSchedule(); });
                 },
                 Qt::QueuedConnection);
         }

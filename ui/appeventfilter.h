@@ -1,5 +1,7 @@
 #pragma once
 
+#include "failurehandler.h"
+
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QObject>
@@ -18,7 +20,8 @@ struct Key;
 }
 
 // The application-wide watch on events: the four function-key hot keys and the recording
-// schedule. The main window installs it on the application (qApp->installEventFilter).
+// schedule. The program's builder installs it on the application (qApp->installEventFilter).
+// What a hot key or the schedule starts and fails goes to the failure handler.
 //
 // Hot keys: a key press of F1..F12 is tested against the store's "hot" "rec", "play", "pause"
 // and "stop" (read anew at every press, defaults F7..F10), in that order and each on its own, so
@@ -32,10 +35,10 @@ struct Key;
 // with `date_time`; the mode is AppState::schedule_mode (0 off, 1 every day, 2 one date). A begin
 // match calls StartRecording, an end match StopRecording while a recording is open; each match
 // acts at most once per matching text (one second with a time format showing seconds). The check
-// runs after the hot keys on every event, and on a heartbeat of kHeartbeatMs so an idle program
-// misses nothing. An event that finds a start or stop due has it run at the event loop's next
-// turn, outside that event's delivery (the start may open a dialog, never in the middle of a
-// paint); the heartbeat acts at once.
+// runs after the hot keys, on events at most once per kEventCheckMs, and on a heartbeat of
+// kHeartbeatMs so an idle program misses nothing. An event that finds a start or stop due has it
+// run at the event loop's next turn, outside that event's delivery (the start may open a dialog,
+// never in the middle of a paint); the heartbeat acts at once.
 class AppEventFilter : public QObject {
     Q_OBJECT
 public:
@@ -47,6 +50,9 @@ public:
     // All references must outlive the filter. `clock` gives the current local date and time.
     AppEventFilter(AppState& state, TIniFile& ini, RecorderActions& actions, Tfm_set& fm_set,
                    Clock clock = &QDateTime::currentDateTime, QObject* parent = nullptr);
+
+    // Receives what the actions of hot keys and the schedule let out; without one it propagates.
+    void SetFailureHandler(FailureHandler handler);
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -86,6 +92,7 @@ private:
     QTime end_;
     QDate date_;
     Clock clock_;
+    FailureHandler failureHandler_;
     QTimer heartbeat_;
     std::optional<PressId> lastPress_;
     bool forgetQueued_ = false;

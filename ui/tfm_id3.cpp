@@ -75,7 +75,8 @@ Tfm_id3::Tfm_id3(TIniFile& ini, AppState& state, QWidget* centreOn, QWidget* par
     setTabOrder(cb_g, Button1);
     setTabOrder(Button1, Button2);
 
-    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    connect(Button1, &QPushButton::clicked, this,
+            [this] { HandleFailures(failureHandler_, [this] { Button1Click(); }); });
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "failurehandler.h"
+
 #include <QWidget>
+#include <utility>
 
 class QComboBox;
 class QLabel;
@@ -19,6 +22,9 @@ public:
     // `ini` and `state` must outlive the window; `centreOn` (the main window, may be null) is the
     // window the editor is centred on when shown. `tags_shown` of `state` is true while shown.
     Tfm_id3(TIniFile& ini, AppState& state, QWidget* centreOn, QWidget* parent = nullptr);
+
+    // Receives a refused settings write of the OK button; without one it propagates.
+    void SetFailureHandler(FailureHandler handler) { failureHandler_ = std::move(handler); }
 
     QLineEdit* edt_title;
     QLineEdit* edt_arist;
@@ -42,4 +48,5 @@ private:
     TIniFile& ini_;
     AppState& state_;
     QWidget* centreOn_;
+    FailureHandler failureHandler_;
 };

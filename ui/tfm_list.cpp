@@ -14,6 +14,7 @@
 #include <QStyledItemDelegate>
 #include <QTreeWidget>
 #include <exception>
+#include <utility>
 
 namespace {
 
@@ -132,34 +133,16 @@ void Tfm_list::Clear() {
     lv->clear();
 }
 
-void Tfm_list::OnAddClick() {
-    if (state_.playing)
-        prompts_.Information("Please stop playing first.");
-    AddToList();
-}
-
-void Tfm_list::OnListAddClick() {
-    AddToList();
-}
-
-void Tfm_list::OnDelClick() {
-    if (state_.playing)
-        prompts_.Information("Please stop playing first.");
-    else
-        DeleteSelected();
-}
-
-void Tfm_list::OnClearClick() {
-    if (state_.playing)
-        prompts_.Information("Please stop playing first.");
-    else
-        Clear();
+void Tfm_list::SetFailureHandler(FailureHandler handler) {
+    failureHandler_ = std::move(handler);
 }
 
 void Tfm_list::lvDblClick() {
-    if (state_.playing)
-        actions_.StopPlaying();
-    actions_.PlaySelected();
+    HandleFailures(failureHandler_, [this] {
+        if (state_.playing)
+            actions_.StopPlaying();
+        actions_.PlaySelected();
+    });
 }
 
 void Tfm_list::PlaceBelow(const QWidget& main) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "failurehandler.h"
 #include "ports.h"
 
 #include <QWidget>
@@ -17,8 +18,9 @@ struct ListEntry;
 // order. The list view `lv` is the only store of the entries.
 //
 // The window is skinned with the "recorderlist" form of the shared skin control on every show
-// and sits below the main window. Its skin clicks ("list_add", "del", "clear", "relist") arrive
-// at the main window, which calls the On...Click methods here. Closing only hides it.
+// and sits below the main window. Its skin clicks ("list_add", "del", "clear", "relist") go
+// through the main window's click dispatch (skindispatch.h) like the main window's own, which
+// calls AddToList, DeleteSelected and Clear here. Closing only hides it.
 class Tfm_list : public QWidget, public RecordingsList {
     Q_OBJECT
 public:
@@ -31,6 +33,9 @@ public:
              QWidget* mainWindow);
     ~Tfm_list() override;
 
+    // Receives what the double click's playback start lets out; without one it propagates.
+    void SetFailureHandler(FailureHandler handler);
+
     // While a recording stops: lists it with the time "s_time" shows and today's date, and
     // selects it alone. Otherwise, unless recording or playing, asks for files and lists every
     // one that can be read ("Read <path> error!!" for the others); the first added is selected.
@@ -39,14 +44,6 @@ public:
     void DeleteSelected();
     // Removes every entry.
     void Clear();
-
-    // The skin clicks on the list buttons and on the main window's "add", as the main window
-    // dispatches them: "add", "del" and "clear" answer "Please stop playing first." while
-    // playing; "list_add" never shows a message.
-    void OnAddClick();
-    void OnListAddClick();
-    void OnDelClick();
-    void OnClearClick();
 
     // Moves this window so that it hangs below `main`: left + 7, top + height - 20.
     void PlaceBelow(const QWidget& main);
@@ -77,5 +74,6 @@ private:
     TSkin& skin_;
     RecorderActions& actions_;
     QWidget* main_;
+    FailureHandler failureHandler_;
     bool showing_ = false;
 };

@@ -1,13 +1,11 @@
 #include "tfm_main.h"
 
-#include "appeventfilter.h"
 #include "helpviewer.h"
 #include "player.h"
 #include "prompts.h"
 #include "publisher.h"
 #include "recordingcontrol.h"
 #include "tampbar2.h"
-#include "tfm_dir.h"
 #include "tfm_id3.h"
 #include "tfm_list.h"
 #include "tfm_set.h"
@@ -36,9 +34,10 @@ const char* const kTextFields[] = {"s_time", "s_sizeson", "s_filename", "s_mono"
 
 } // namespace
 
-Tfm_main::Tfm_main(MainEnvironment env, QWidget* parent)
+Tfm_main::Tfm_main(MainEnvironment env, MainPeers& peers, QWidget* parent)
     : QWidget(parent), AudioRecord1(env.backend), AudioPlayer21(env.backend),
-      AmpBar1(new TAmpBar2(this)), AmpBar22(new TAmpBar2(this)), env_(std::move(env)) {
+      AmpBar1(new TAmpBar2(this)), AmpBar22(new TAmpBar2(this)), env_(std::move(env)),
+      peers_(peers) {
     setObjectName("fm_main");
     setWindowTitle("Tarno MP3 Recorder");
     setFixedSize(453, 260);
@@ -53,42 +52,7 @@ Tfm_main::Tfm_main(MainEnvironment env, QWidget* parent)
     connect(&Skin1, &TSkin::OnMouseMove, this, &Tfm_main::Skin1MouseMove);
 }
 
-Tfm_main::~Tfm_main() {
-    if (events_)
-        qApp->removeEventFilter(events_.get());
-}
-
-void Tfm_main::AttachWindows(Tfm_list* list, Tfm_set* set, Tfm_id3* id3, Tfm_dir* dir) {
-    fm_list = list;
-    fm_set = set;
-    fm_id3 = id3;
-    fm_dir = dir;
-    recorder_ = std::make_unique<RecordingControl>(RecordingParts{
-        state_, *env_.store, *env_.prompts, *this, *fm_set, *fm_list, AudioRecord1, AudioFileWrite,
-        AudioFile2LameEnc, AudioInformation21, env_.defaultOutputDir});
-    if (env_.inhibitor != nullptr)
-        recorder_->SetSleepInhibitor(*env_.inhibitor);
-    player_ = std::make_unique<Player>(state_, *this, *fm_list, *env_.prompts, AudioFilepaly,
-                                       AudioPlayer21, *env_.store);
-    connect(&AudioRecord1, &TAudioRecord2::OnTimer, this,
-            [this](qint64 samples, int left, int right) {
-                recorder_->AudioRecord1Timer(samples, left, right);
-            });
-    connect(&AudioRecord1, &TAudioRecord2::OnEndArrayRecord, this,
-            [this](int nBlock) { recorder_->AudioRecord1EndArrayRecord(nBlock); });
-    connect(&AudioPlayer21, &TAudioPlayer2::OnRequestOnLoadArray, this,
-            [this] { player_->AudioPlayer21RequestOnLoadArray(); });
-    connect(&AudioPlayer21, &TAudioPlayer2::OnEndArrayPlay, this,
-            [this] { player_->AudioPlayer21EndArrayPlay(); });
-    connect(&AudioPlayer21, &TAudioPlayer2::OnEndPlay, this,
-            [this] { player_->AudioPlayer21EndPlay(); });
-    connect(&AudioPlayer21, &TAudioPlayer2::OnTimer, this,
-            [this](qint64 samples, int left, int right) {
-                player_->AudioPlayer21Timer(samples, left, right);
-            });
-    events_ = std::make_unique<AppEventFilter>(state_, *env_.store, *this, *fm_set);
-    qApp->installEventFilter(events_.get());
-}
+Tfm_main::~Tfm_main() = default;
 
 void Tfm_main::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
@@ -102,8 +66,7 @@ void Tfm_main::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
     // The window manager moves a skinned window itself, without mouse moves reaching the skin,
     // so the list window follows here as well.
-    if (fm_list != nullptr)
-        fm_list->PlaceBelow(*this);
+    peers_.List().PlaceBelow(*this);
 }
 
 void Tfm_main::closeEvent(QCloseEvent* event) {
@@ -111,9 +74,9 @@ void Tfm_main::closeEvent(QCloseEvent* event) {
     // finish it, so the audio still on its way is written and the file closed and tagged;
     // nothing is asked, as closing is the user's choice.
     try {
-        if (state_.recording && recorder_)
+        if (state_.recording)
             StopRecording();
-        if (state_.playing && player_)
+        if (state_.playing)
             StopPlaying();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "tarno-recorder: %s\n", e.what());
@@ -123,6 +86,7 @@ void Tfm_main::closeEvent(QCloseEvent* event) {
 }
 
 void Tfm_main::FormShow() {
+    Tfm_set* fm_set = &peers_.Settings();
     state_.stopping = false;
     state_.sample_base = 0;
     state_.record_paused = false;
@@ -182,6 +146,10 @@ SkinObject* Tfm_main::Element(const QString& name) const {
     if (it != elements_.end())
         return it->second;
     return nullptr;
+}
+
+FailureHandler Tfm_main::ToHandler() {
+    return [this](const std::exception& e) { ApplicationEvents1Exception(e); };
 }
 
 void Tfm_main::ApplicationEvents1Exception(const std::exception& e) {
@@ -276,58 +244,58 @@ void Tfm_main::SetMeters(int left, int right) {
 // --- actions ------------------------------------------------------------------------------
 
 void Tfm_main::StartRecording() {
-    recorder_->StartRecording();
+    peers_.Recorder().StartRecording();
 }
 void Tfm_main::StopRecording() {
-    recorder_->StopRecording();
+    peers_.Recorder().StopRecording();
 }
 void Tfm_main::ToggleRecordPause() {
-    recorder_->ToggleRecordPause();
+    peers_.Recorder().ToggleRecordPause();
 }
 void Tfm_main::PlaySelected() {
-    player_->PlaySelected();
+    peers_.Playback().PlaySelected();
 }
 void Tfm_main::TogglePlayPause() {
-    player_->TogglePlayPause();
+    peers_.Playback().TogglePlayPause();
 }
 void Tfm_main::StopPlaying() {
-    player_->StopPlaying();
+    peers_.Playback().StopPlaying();
 }
 
 // --- what the skin's clicks ask for ---------------------------------------------------------
 
 void Tfm_main::PlayPrevious() {
-    player_->PlayPrevious();
+    peers_.Playback().PlayPrevious();
 }
 void Tfm_main::PlayNext() {
-    player_->PlayNext();
+    peers_.Playback().PlayNext();
 }
 void Tfm_main::AddToList() {
-    fm_list->AddToList();
+    peers_.List().AddToList();
 }
 void Tfm_main::DeleteSelected() {
-    fm_list->DeleteSelected();
+    peers_.List().DeleteSelected();
 }
 void Tfm_main::ClearList() {
-    fm_list->Clear();
+    peers_.List().Clear();
 }
 void Tfm_main::ShowList(bool show) {
-    show ? fm_list->show() : static_cast<void>(fm_list->close());
+    show ? peers_.List().show() : static_cast<void>(peers_.List().close());
 }
 void Tfm_main::ShowSettings(bool show) {
-    show ? fm_set->show() : static_cast<void>(fm_set->close());
+    show ? peers_.Settings().show() : static_cast<void>(peers_.Settings().close());
 }
 void Tfm_main::ShowTags(bool show) {
-    show ? fm_id3->show() : static_cast<void>(fm_id3->close());
+    show ? peers_.Tags().show() : static_cast<void>(peers_.Tags().close());
 }
 void Tfm_main::RestoreDefaults() {
-    fm_set->RestoreDefaults();
+    peers_.Settings().RestoreDefaults();
 }
 void Tfm_main::SaveSettings() {
-    fm_set->SaveSettings();
+    peers_.Settings().SaveSettings();
 }
 void Tfm_main::CloseSettings() {
-    fm_set->close();
+    peers_.Settings().close();
 }
 
 void Tfm_main::OpenHelp() {
@@ -352,8 +320,9 @@ void Tfm_main::Information(const QString& text) {
 // --- skin events --------------------------------------------------------------------------
 
 void Tfm_main::Skin1Click(SkinObject* Source) {
-    if (Source != nullptr)
-        DispatchClick(Source->GetName(), state_, *this);
+    if (Source == nullptr)
+        return;
+    HandleFailures(ToHandler(), [&] { DispatchClick(Source->GetName(), state_, *this); });
 }
 
 void Tfm_main::Skin1MouseDown(SkinObject* Source, int, int, int) {
@@ -364,22 +333,24 @@ void Tfm_main::Skin1MouseDown(SkinObject* Source, int, int, int) {
 void Tfm_main::Skin1MouseUp(SkinObject* Source, int, int, int) {
     if (Source == nullptr)
         return;
-    const QString name = Source->GetName();
-    if (name == "play_bar") {
-        // Released after the playback ended: the bar must follow the next playback again.
-        state_.bar_follows = true;
-        if (state_.playing || state_.play_paused)
-            player_->SeekFromBar();
-    }
-    if (name == "spb") {
-        int v = Source->GetPosition();
-        if (v > TAudioPlayer2::kMaxVolume)
-            v = TAudioPlayer2::kMaxVolume;
-        AudioPlayer21.SetVolume(v);
-    }
+    HandleFailures(ToHandler(), [&] {
+        const QString name = Source->GetName();
+        if (name == "play_bar") {
+            // Released after the playback ended: the bar must follow the next playback again.
+            state_.bar_follows = true;
+            if (state_.playing || state_.play_paused)
+                peers_.Playback().SeekFromBar();
+        }
+        if (name == "spb") {
+            int v = Source->GetPosition();
+            if (v > TAudioPlayer2::kMaxVolume)
+                v = TAudioPlayer2::kMaxVolume;
+            AudioPlayer21.SetVolume(v);
+        }
+    });
 }
 
 void Tfm_main::Skin1MouseMove(SkinObject*, int, int) {
     if (QGuiApplication::mouseButtons() & Qt::LeftButton)
-        fm_list->PlaceBelow(*this);
+        peers_.List().PlaceBelow(*this);
 }

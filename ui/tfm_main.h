@@ -1,6 +1,7 @@
 #pragma once
 
 #include "appstate.h"
+#include "failurehandler.h"
 #include "ports.h"
 #include "skindispatch.h"
 #include "taudiofile2.h"
@@ -23,10 +24,8 @@ class TIniFile;
 class Tfm_list;
 class Tfm_set;
 class Tfm_id3;
-class Tfm_dir;
 class RecordingControl;
 class Player;
-class AppEventFilter;
 
 // What the main window needs from the outside world: the settings file, where the program's own
 // files are, the sound server and how to ask the user.
@@ -40,17 +39,31 @@ struct MainEnvironment {
     SleepInhibitor* inhibitor = nullptr;
 };
 
+// The rest of the program as the main window reaches it: the other windows and the controllers.
+// The program's builder provides it and builds every part before the main window is first shown;
+// the main window asks for none of them earlier.
+class MainPeers {
+public:
+    virtual Tfm_list& List() = 0;
+    virtual Tfm_set& Settings() = 0;
+    virtual Tfm_id3& Tags() = 0;
+    virtual RecordingControl& Recorder() = 0;
+    virtual Player& Playback() = 0;
+
+protected:
+    ~MainPeers() = default;
+};
+
 // The skinned main window. It owns every component and the application-wide state, runs the
 // start-up sequence on its first show, dispatches the skin's element events by name and hands
-// the work to the recording control, the player and the other windows.
+// the work to the recording control, the player and the other windows. The skin's event
+// handlers hand what fails to ApplicationEvents1Exception.
 class Tfm_main : public QWidget, public MainDisplay, public MainActions {
     Q_OBJECT
 public:
-    explicit Tfm_main(MainEnvironment env, QWidget* parent = nullptr);
+    // `peers` must outlive the window.
+    Tfm_main(MainEnvironment env, MainPeers& peers, QWidget* parent = nullptr);
     ~Tfm_main() override;
-
-    // The other four windows, created after this one; must be called before the first show.
-    void AttachWindows(Tfm_list* list, Tfm_set* set, Tfm_id3* id3, Tfm_dir* dir);
 
     // Start-up sequence; runs once, on the first show.
     void FormShow();
@@ -121,18 +134,12 @@ protected:
 
 private:
     SkinObject* Element(const QString& name) const;
+    FailureHandler ToHandler();
 
     MainEnvironment env_;
+    MainPeers& peers_;
     AppState state_;
     SkinRect progress_rect;
     bool shownOnce_ = false;
     std::map<QString, SkinObject*> elements_;
-
-    Tfm_list* fm_list = nullptr;
-    Tfm_set* fm_set = nullptr;
-    Tfm_id3* fm_id3 = nullptr;
-    Tfm_dir* fm_dir = nullptr;
-    std::unique_ptr<RecordingControl> recorder_;
-    std::unique_ptr<Player> player_;
-    std::unique_ptr<AppEventFilter> events_;
 };

@@ -89,7 +89,8 @@ Tfm_set::Tfm_set(TIniFile& ini, AppState& state, Prompts& prompts, TSkin& skin,
 Tfm_set::~Tfm_set() = default;
 
 void Tfm_set::Connect() {
-    connect(&AudioRecord1_, &TAudioRecord2::OnDevicesChanged, this, [this] { RefreshDevices(); });
+    connect(&AudioRecord1_, &TAudioRecord2::OnDevicesChanged, this,
+            [this] { HandleFailures(failureHandler_, [this] { RefreshDevices(); }); });
     connect(tv, &QTreeWidget::itemClicked, this, [this] { tvClick(); });
     // Moving through the tree with the keyboard turns the pages as well.
     connect(tv, &QTreeWidget::itemSelectionChanged, this, [this] { tvClick(); });
@@ -116,9 +117,12 @@ void Tfm_set::Connect() {
     connect(ComboBox2, &QComboBox::activated, this, [this] { ComboBox2Change(); });
     connect(ComboBox3, &QComboBox::activated, this, [this] { ComboBox3Change(); });
     connect(ComboBox4, &QComboBox::activated, this, [this] { ComboBox4Change(); });
-    connect(cb_rd, &QComboBox::activated, this, [this] { cb_rdChange(); });
-    connect(cb_rdson, &QComboBox::activated, this, [this] { cb_rdsonChange(); });
-    connect(tb_rd, &QSlider::valueChanged, this, [this] { tb_rdChange(); });
+    connect(cb_rd, &QComboBox::activated, this,
+            [this] { HandleFailures(failureHandler_, [this] { cb_rdChange(); }); });
+    connect(cb_rdson, &QComboBox::activated, this,
+            [this] { HandleFailures(failureHandler_, [this] { cb_rdsonChange(); }); });
+    connect(tb_rd, &QSlider::valueChanged, this,
+            [this] { HandleFailures(failureHandler_, [this] { tb_rdChange(); }); });
 
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
 }

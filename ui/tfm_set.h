@@ -1,10 +1,12 @@
 #pragma once
 
+#include "failurehandler.h"
 #include "ports.h"
 
 #include <QString>
 #include <QWidget>
 #include <array>
+#include <utility>
 
 struct AppState;
 class Prompts;
@@ -58,6 +60,10 @@ public:
             TAudioFile2& AudioFileWrite, TAudioRecord2& AudioRecord1, Tfm_dir& fm_dir,
             QString defaultOutputDir, QWidget* mainWindow);
     ~Tfm_set() override;
+
+    // Receives what the device choices and the device watch fail with (a refused settings
+    // write, a sound server gone); without one it propagates.
+    void SetFailureHandler(FailureHandler handler) { failureHandler_ = std::move(handler); }
 
     // --- SettingsDialogPort --------------------------------------------------------------------
     // Checks the OGG (only without "Enable Quality") and MP3 choices on AudioFileWrite, whatever
@@ -246,6 +252,7 @@ private:
     Tfm_dir& fm_dir_;
     QString defaultOutputDir_;
     QWidget* mainWindow_;
+    FailureHandler failureHandler_;
 
     std::array<QTreeWidgetItem*, kPageCount> nodes_{};
     std::array<QWidget*, kPageCount> pages_{};

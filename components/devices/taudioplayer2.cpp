@@ -2,6 +2,7 @@
 
 #include "audiobackend.h"
 #include "componenterror.h"
+#include "failurehandler.h"
 #include "pcmformat.h"
 #include "uiwake.h"
 
@@ -132,16 +133,26 @@ struct TAudioPlayer2::Impl {
         }
     }
 
+    // What the event loop runs: the wake-ups and the poll.
+    void FromEventLoop() {
+        HandleFailures(failureHandler, [this] { Process(); });
+    }
+
     WakeFunction MakeWake() { return wake->Function(); }
+    FailureHandler failureHandler;
 };
 
 TAudioPlayer2::TAudioPlayer2(std::shared_ptr<AudioBackend> backend, QObject* parent)
     : QObject(parent), d_(std::make_unique<Impl>()) {
     d_->q = this;
     d_->backend = std::move(backend);
-    d_->wake = std::make_unique<UiWake>([this]() { d_->Process(); });
+    d_->wake = std::make_unique<UiWake>([this]() { d_->FromEventLoop(); });
     d_->poll.setInterval(kPollMs);
-    connect(&d_->poll, &QTimer::timeout, this, [this]() { d_->Process(); });
+    connect(&d_->poll, &QTimer::timeout, this, [this]() { d_->FromEventLoop(); });
+}
+
+void TAudioPlayer2::SetFailureHandler(FailureHandler handler) {
+    d_->failureHandler = std::move(handler);
 }
 
 TAudioPlayer2::~TAudioPlayer2() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "block.h"
+#include "failurehandler.h"
 
 #include <QObject>
 #include <cstdint>
@@ -10,12 +11,19 @@ class AudioBackend;
 
 // The player component. Blocks queued with QueueBlock are copied and played in order; an empty
 // block marks the end of the file. All calls and signals on the creating (UI) thread; failures
-// raise ComponentError.
+// of calls raise ComponentError. A stream that fails while playing fails the component's next
+// event; a failure in an event (the stream's, or one a connected slot lets out) goes to the
+// failure handler.
 class TAudioPlayer2 : public QObject {
     Q_OBJECT
 public:
     explicit TAudioPlayer2(std::shared_ptr<AudioBackend> backend, QObject* parent = nullptr);
     ~TAudioPlayer2() override;
+
+    // Receives the failures of the events the event loop delivers (wake-ups, the poll timer),
+    // once each; nothing is thrown into the event loop. Without a handler they propagate to
+    // whoever delivered the event (the simulated backend's Advance in tests).
+    void SetFailureHandler(FailureHandler handler);
 
     // Also drops anything still queued.
     void SetFormat(std::int32_t handle, std::int32_t param);

@@ -2,6 +2,7 @@
 
 #include "audiobackend.h"
 #include "componenterror.h"
+#include "failurehandler.h"
 #include "pcmformat.h"
 #include "peaklevels.h"
 #include "uiwake.h"
@@ -66,6 +67,7 @@ struct TAudioRecord2::Impl {
     std::unique_ptr<UiWake> wake;
     bool processing = false;
     std::vector<std::uint8_t> scratch;
+    FailureHandler failureHandler;
 
     PcmFormat Format() const { return format.value_or(PcmFormat{}); }
 
@@ -227,6 +229,9 @@ struct TAudioRecord2::Impl {
         }
     }
 
+    // What the event loop runs: the wake-ups, the poll and the device watch.
+    void FromEventLoop(const std::function<void()>& work) { HandleFailures(failureHandler, work); }
+
     WakeFunction MakeWake() { return wake->Function(); }
 };
 
@@ -234,17 +239,23 @@ TAudioRecord2::TAudioRecord2(std::shared_ptr<AudioBackend> backend, QObject* par
     : QObject(parent), d_(std::make_unique<Impl>()) {
     d_->q = this;
     d_->backend = std::move(backend);
-    d_->wake = std::make_unique<UiWake>([this]() { d_->Process(); });
-    d_->devicesWake = std::make_unique<UiWake>([this]() { emit OnDevicesChanged(); });
+    d_->wake = std::make_unique<UiWake>([this]() { d_->FromEventLoop([this] { d_->Process(); }); });
+    d_->devicesWake = std::make_unique<UiWake>(
+        [this]() { d_->FromEventLoop([this] { emit OnDevicesChanged(); }); });
     d_->backend->WatchDevices(d_->devicesWake->Function());
     d_->poll.setInterval(kPollMs);
-    connect(&d_->poll, &QTimer::timeout, this, [this]() { d_->Process(); });
+    connect(&d_->poll, &QTimer::timeout, this,
+            [this]() { d_->FromEventLoop([this] { d_->Process(); }); });
 }
 
 TAudioRecord2::~TAudioRecord2() {
     // The stream goes first, so the backend's thread wakes nobody afterwards.
     d_->stream.reset();
     d_->backend->WatchDevices(nullptr);
+}
+
+void TAudioRecord2::SetFailureHandler(FailureHandler handler) {
+    d_->failureHandler = std::move(handler);
 }
 
 std::int16_t TAudioRecord2::GetMaxDeviceIndex() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "block.h"
+#include "failurehandler.h"
 
 #include <QObject>
 #include <QString>
@@ -20,13 +21,19 @@ class AudioBackend;
 // through TakeFallbackNotice.
 //
 // All calls and all signals happen on the thread that created the object (the UI thread).
-// Failures raise ComponentError; a stream that fails while capturing raises from the component's
-// next event, so the application's exception handler sees it on the UI thread.
+// Failures of calls raise ComponentError. A stream that fails while capturing fails the
+// component's next event, after the blocks captured before it; a failure in an event (the
+// stream's, or one a connected slot lets out) goes to the failure handler on the UI thread.
 class TAudioRecord2 : public QObject {
     Q_OBJECT
 public:
     explicit TAudioRecord2(std::shared_ptr<AudioBackend> backend, QObject* parent = nullptr);
     ~TAudioRecord2() override;
+
+    // Receives the failures of the events the event loop delivers (wake-ups, the poll timer, the
+    // device watch), once each; nothing is thrown into the event loop. Without a handler they
+    // propagate to whoever delivered the event (the simulated backend's Advance in tests).
+    void SetFailureHandler(FailureHandler handler);
 
     // The index of "Default input", the last entry; it is there even when no sound server answers
     // (capture from it then fails to start), so the result is never negative.

@@ -86,7 +86,9 @@ TEST(UiWake, OwnersComingAndGoingWhileAnotherThreadWakesThem) {
         }
     });
     int runs = 0;
-    for (int i = 0; i < 2000; ++i) {
+    // At least 2000 owners, and more until one was woken: on a busy machine the waker thread
+    // may not have been scheduled yet.
+    for (int i = 0; i < 2000 || (runs == 0 && i < 200000); ++i) {
         auto wake = std::make_unique<UiWake>([&] { ++runs; });
         {
             std::lock_guard lock(m);

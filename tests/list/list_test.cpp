@@ -4,6 +4,7 @@
 #include "appstate.h"
 #include "fakeports.h"
 #include "formatcatalogue.h"
+#include "skindispatch.h"
 #include "taudiofile2.h"
 #include "testaudio.h"
 #include "tfm_list.h"
@@ -34,6 +35,37 @@ public:
     void TogglePlayPause() override { calls << "TogglePlayPause"; }
     void StopPlaying() override { calls << "StopPlaying"; }
     QStringList calls;
+};
+
+// The main window's part in a click on the list's buttons: the list's own calls and the message.
+class ListClicks : public MainActions {
+public:
+    ListClicks(Tfm_list& list, Prompts& prompts) : list_(list), prompts_(prompts) {}
+    void StartRecording() override {}
+    void StopRecording() override {}
+    void ToggleRecordPause() override {}
+    void PlaySelected() override {}
+    void TogglePlayPause() override {}
+    void StopPlaying() override {}
+    void PlayPrevious() override {}
+    void PlayNext() override {}
+    void AddToList() override { list_.AddToList(); }
+    void DeleteSelected() override { list_.DeleteSelected(); }
+    void ClearList() override { list_.Clear(); }
+    void ShowList(bool) override {}
+    void ShowSettings(bool) override {}
+    void ShowTags(bool) override {}
+    void RestoreDefaults() override {}
+    void SaveSettings() override {}
+    void CloseSettings() override {}
+    void OpenHelp() override {}
+    void OpenWeb() override {}
+    void SetMuted(bool) override {}
+    void Information(const QString& text) override { prompts_.Information(text); }
+
+private:
+    Tfm_list& list_;
+    Prompts& prompts_;
 };
 
 // A PCM WAV header for `dataBytes` of 8-bit mono at `rate`, the data left as a hole in the file
@@ -280,15 +312,8 @@ TEST_F(ListTest, ClicksWhilePlayingAndWhileRecording) {
         fill();
         state.playing = row.playing;
         state.recording = row.recording;
-        const QString click = row.click;
-        if (click == "add")
-            fm_list.OnAddClick();
-        else if (click == "list_add")
-            fm_list.OnListAddClick();
-        else if (click == "del")
-            fm_list.OnDelClick();
-        else
-            fm_list.OnClearClick();
+        ListClicks clicks(fm_list, prompts);
+        ASSERT_TRUE(DispatchClick(row.click, state, clicks));
         EXPECT_EQ(prompts.messages,
                   row.messageShown ? QStringList{"Please stop playing first."} : QStringList{});
         EXPECT_EQ(fm_list.Count(), row.countAfter);

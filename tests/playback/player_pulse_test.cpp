@@ -4,8 +4,9 @@
 #include "appstate.h"
 #include "audiobackend.h"
 #include "fakeports.h"
-#include "player.h"
 #include "livetools.h"
+#include "player.h"
+#include "playerwiring.h"
 #include "taudiofile2.h"
 #include "taudioplayer2.h"
 #include "testaudio.h"
@@ -96,7 +97,7 @@ protected:
         ini = std::make_unique<TIniFile>(dir.filePath("tarnoRecord.ini"));
         player = std::make_unique<Player>(state, display, list, prompts, AudioFilepaly,
                                           *AudioPlayer21, *ini);
-        player->ConnectEvents();
+        ConnectPlayerEvents(*AudioPlayer21, *player);
     }
     void TearDown() override {
         if (player && state.playing)

@@ -7,6 +7,7 @@
 #include "fakeports.h"
 #include "livetools.h"
 #include "player.h"
+#include "playerwiring.h"
 #include "taudiofile2.h"
 #include "taudioplayer2.h"
 #include "testaudio.h"
@@ -51,7 +52,7 @@ protected:
         ini = std::make_unique<TIniFile>(dir.filePath("tarnoRecord.ini"));
         player = std::make_unique<Player>(state, display, list, prompts, file, *audio, *ini);
         QObject::connect(audio.get(), &TAudioPlayer2::OnEndPlay, [this] { ++ends; });
-        player->ConnectEvents();
+        ConnectPlayerEvents(*audio, *player);
     }
     void TearDown() override {
         if (player && state.playing)

@@ -4,6 +4,7 @@
 #include "componenterror.h"
 #include "fakeports.h"
 #include "player.h"
+#include "playerwiring.h"
 #include "simulatedbackend.h"
 #include "taudiofile2.h"
 #include "taudioplayer2.h"
@@ -27,7 +28,7 @@ protected:
     }
 
     void connect() {
-        player.ConnectEvents();
+        ConnectPlayerEvents(AudioPlayer21, player);
         QObject::connect(&AudioPlayer21, &TAudioPlayer2::OnRequestOnLoadArray, [this] {
             if (state.playing)
                 ++requests;
@@ -339,31 +340,6 @@ TEST_F(PlayerTest, MissingFileFailsAfterPlayingIsSetAndStopReturnsToIdle) {
     player.AudioPlayer21RequestOnLoadArray();
     player.AudioPlayer21EndArrayPlay();
     EXPECT_EQ(player.BlocksFed(), 0);
-}
-
-TEST_F(PlayerTest, VolumeSliderIsCappedAndMuteButtonsSwap) {
-    list.paths = {MakeWav("tone.wav", 1.0)};
-    player.PlaySelected();
-
-    display.positions["spb"] = 70000;
-    player.VolumeFromSlider();
-    EXPECT_EQ(AudioPlayer21.GetVolume(), 65534);
-    display.positions["spb"] = 30000;
-    player.VolumeFromSlider();
-    EXPECT_EQ(AudioPlayer21.GetVolume(), 30000);
-
-    player.SetMuted(true);
-    EXPECT_TRUE(AudioPlayer21.GetMute());
-    EXPECT_TRUE(display.Visible("spb1"));
-    EXPECT_FALSE(display.Visible("spb2"));
-    player.SetMuted(false);
-    EXPECT_FALSE(AudioPlayer21.GetMute());
-    EXPECT_FALSE(display.Visible("spb1"));
-    EXPECT_TRUE(display.Visible("spb2"));
-
-    player.ShowVolumeAndMute();
-    EXPECT_EQ(display.positions["spb"], 30000);
-    EXPECT_TRUE(display.Visible("spb2"));
 }
 
 } // namespace

@@ -144,50 +144,36 @@ struct RecordingRig {
                                  lameEnc, information, outDir}) {
         QDir().mkpath(QDir::homePath() + "/config");
         control.SetSleepInhibitor(inhibitor);
-        QObject::connect(&record, &TAudioRecord2::OnTimer, [this](qint64 n, int l, int r) {
-            FromEvent([&] { control.AudioRecord1Timer(n, l, r); });
-        });
-        QObject::connect(&record, &TAudioRecord2::OnEndArrayRecord, [this](int n) {
-            FromEvent([&] { control.AudioRecord1EndArrayRecord(n); });
-        });
+        // As the program wires it: the capture events straight to the control, and what fails
+        // in an event to the one handler.
+        QObject::connect(&record, &TAudioRecord2::OnTimer, &control,
+                         &RecordingControl::AudioRecord1Timer);
+        QObject::connect(&record, &TAudioRecord2::OnEndArrayRecord, &control,
+                         &RecordingControl::AudioRecord1EndArrayRecord);
+        const FailureHandler handler = [this](const std::exception& e) { Handle(e); };
+        control.SetFailureHandler(handler);
+        record.SetFailureHandler(handler);
     }
 
-    // What the application's exception handler does with an error that escaped an operation:
-    // show its message, then stop a running recording (whose own errors are shown the same way).
+    // What the application's exception handler does with an error that escaped an operation or
+    // an event: show its message, then stop a running recording (whose own errors are shown the
+    // same way).
+    void Handle(const std::exception& e) {
+        ++handled;
+        prompts.Information(QString::fromStdString(e.what()));
+        if (state.recording)
+            Guard([this] { control.StopRecording(); });
+    }
     void Guard(const std::function<void()>& action) {
-        ++busy_;
         try {
             action();
         } catch (const std::exception& e) {
-            --busy_;
-            prompts.Information(QString::fromStdString(e.what()));
-            if (state.recording)
-                Guard([this] { control.StopRecording(); });
-            return;
+            Handle(e);
         }
-        --busy_;
-    }
-    // An event the capture component raises inside one of our calls (the last block comes out
-    // of StopCapture) propagates to that call, as a directly connected handler's error does;
-    // one raised from the event loop goes to the handler.
-    void FromEvent(const std::function<void()>& action) {
-        if (busy_ > 0)
-            action();
-        else
-            Guard(action);
     }
 
     // Runs an operation the way the main window calls it, letting its error out to the caller.
-    void Unguarded(const std::function<void()>& action) {
-        ++busy_;
-        try {
-            action();
-        } catch (...) {
-            --busy_;
-            throw;
-        }
-        --busy_;
-    }
+    void Unguarded(const std::function<void()>& action) { action(); }
 
     void Start() {
         Guard([this] { control.StartRecording(); });
@@ -212,9 +198,7 @@ struct RecordingRig {
     TAudioInformation2 information;
     QString outDir;
     RecordingControl control;
-
-private:
-    int busy_ = 0;
+    int handled = 0; // failures that reached the handler
 };
 
 // Runs the Qt event loop for `ms` milliseconds of real time.

@@ -1,8 +1,10 @@
 #pragma once
 
-// The whole program as main() builds it, over the simulated sound server, with a settings file
-// and skin of the test's choosing and prompts that record what they were asked.
+// The whole program as main() builds it (the same builder), over the simulated sound server,
+// with a settings file and skin of the test's choosing and prompts that record what they were
+// asked.
 
+#include "programbuilder.h"
 #include "prompts.h"
 #include "simulatedbackend.h"
 #include "tfm_dir.h"
@@ -16,6 +18,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 
 class RecordedPrompts : public Prompts {
@@ -24,8 +27,13 @@ public:
     bool answerYes = true;
     QString saveName;
     QStringList openNames;
+    std::function<void(const QString&)> onInformation;
 
-    void Information(const QString& text) override { shown << text; }
+    void Information(const QString& text) override {
+        shown << text;
+        if (onInformation)
+            onInformation(text);
+    }
     bool YesNo(const QString& text) override {
         shown << text;
         return answerYes;
@@ -39,11 +47,12 @@ struct MainRig {
     std::shared_ptr<SimulatedBackend> backend = std::make_shared<SimulatedBackend>();
     std::unique_ptr<TIniFile> store;
     RecordedPrompts prompts;
-    std::unique_ptr<Tfm_main> fm_main;
-    std::unique_ptr<Tfm_dir> fm_dir;
-    std::unique_ptr<Tfm_list> fm_list;
-    std::unique_ptr<Tfm_set> fm_set;
-    std::unique_ptr<Tfm_id3> fm_id3;
+    std::unique_ptr<Program> program;
+    Tfm_main* fm_main = nullptr;
+    Tfm_dir* fm_dir = nullptr;
+    Tfm_list* fm_list = nullptr;
+    Tfm_set* fm_set = nullptr;
+    Tfm_id3* fm_id3 = nullptr;
 
     // Copies the default skin beside a pretend executable, unless `skinText` replaces it.
     explicit MainRig(const QByteArray& skinText = {}) {
@@ -62,7 +71,7 @@ struct MainRig {
     QString exeDir() const { return dir.path() + "/bin"; }
     QString outputDir() const { return dir.path() + "/My Recorder"; }
 
-    // Builds the windows in the program's order and shows the main window (running start-up).
+    // Builds the program as main() does and shows the main window (running start-up).
     void Start() {
         MainEnvironment env;
         env.store = store.get();
@@ -70,27 +79,14 @@ struct MainRig {
         env.defaultOutputDir = outputDir();
         env.backend = backend;
         env.prompts = &prompts;
-        fm_main = std::make_unique<Tfm_main>(env);
-        AppState& s = fm_main->State();
-        fm_dir = std::make_unique<Tfm_dir>(s);
-        fm_list = std::make_unique<Tfm_list>(s, *store, prompts, *fm_main, fm_main->AudioFilepaly,
-                                             fm_main->Skin1, *fm_main, fm_main.get());
-        fm_set =
-            std::make_unique<Tfm_set>(*store, s, prompts, fm_main->Skin1, fm_main->AudioFileWrite,
-                                      fm_main->AudioRecord1, *fm_dir, outputDir(), fm_main.get());
-        fm_id3 = std::make_unique<Tfm_id3>(*store, s, fm_main.get());
-        fm_main->AttachWindows(fm_list.get(), fm_set.get(), fm_id3.get(), fm_dir.get());
+        program = std::make_unique<Program>(env, nullptr);
+        fm_main = &program->Main();
+        fm_dir = &program->Dir();
+        fm_list = &program->List();
+        fm_set = &program->Settings();
+        fm_id3 = &program->Tags();
         fm_main->show();
         QCoreApplication::processEvents();
-    }
-
-    ~MainRig() {
-        // The windows refer to the main window's components: close them first.
-        fm_id3.reset();
-        fm_set.reset();
-        fm_list.reset();
-        fm_dir.reset();
-        fm_main.reset();
     }
 
     AppState& state() { return fm_main->State(); }

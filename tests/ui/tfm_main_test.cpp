@@ -5,8 +5,10 @@
 #include <QComboBox>
 #include <QImage>
 #include <QSlider>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <set>
+#include <sys/resource.h>
 
 namespace {
 
@@ -21,6 +23,23 @@ AudioSource MakeSource(const std::string& name, const std::string& description,
     s.volume = volume;
     return s;
 }
+
+// Files written while it lives cannot grow beyond `bytes`: a full disk for one file.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        rlimit r = saved_;
+        r.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &r);
+    }
+    ~FileSizeLimit() { Lift(); }
+    void Lift() { setrlimit(RLIMIT_FSIZE, &saved_); }
+
+private:
+    rlimit saved_{};
+};
 
 } // namespace
 
@@ -135,7 +154,7 @@ TEST(MainEvents, VolumeSliderReleaseIsCappedAndMuteButtonsSwap) {
     SkinObject* spb = form->FindObject("spb");
     spb->SetPosition(70000);
     m.Skin1MouseUp(spb, 1, 0, 0);
-    EXPECT_LE(m.AudioPlayer21.GetVolume(), 65534);
+    EXPECT_EQ(m.AudioPlayer21.GetVolume(), 65534);
     spb->SetPosition(1000);
     m.Skin1MouseUp(spb, 1, 0, 0);
     EXPECT_EQ(m.AudioPlayer21.GetVolume(), 1000);
@@ -147,6 +166,7 @@ TEST(MainEvents, VolumeSliderReleaseIsCappedAndMuteButtonsSwap) {
     m.Skin1Click(form->FindObject("spb1"));
     EXPECT_FALSE(m.AudioPlayer21.GetMute());
     EXPECT_TRUE(form->FindObject("spb2")->IsVisible());
+    EXPECT_FALSE(form->FindObject("spb1")->IsVisible());
 }
 
 TEST(MainEvents, PlayBarReleaseAlwaysLetsTheBarFollowAgain) {
@@ -193,6 +213,58 @@ TEST(MainExceptions, HandlerShowsTheMessageAndStopsOnlyWhatRuns) {
     EXPECT_FALSE(rig.state().playing);
     EXPECT_FALSE(m.Skin1.GetSkinForm(&m)->FindObject("play_bar")->IsVisible());
     EXPECT_EQ(m.GetText("s_time"), "00:00:00");
+}
+
+TEST(MainExceptions, FailuresInEventsReachTheHandlerOnceAndNothingEscapes) {
+    {
+        SCOPED_TRACE("the capture stream fails while recording");
+        MainRig rig;
+        rig.Start();
+        rig.backend->FailStreamsAfter(500);
+        rig.fm_main->StartRecording();
+        ASSERT_TRUE(rig.state().recording);
+        EXPECT_NO_THROW(rig.backend->Advance(1500));
+        ASSERT_EQ(rig.prompts.shown.size(), 1) << rig.prompts.shown.join("|").toStdString();
+        EXPECT_TRUE(rig.prompts.shown[0].contains("failed")) << rig.prompts.shown[0].toStdString();
+        EXPECT_FALSE(rig.state().recording) << "the handler stopped the recording";
+        EXPECT_EQ(rig.fm_list->Count(), 1) << "and listed it";
+    }
+    {
+        SCOPED_TRACE("the disk fills while recording");
+        MainRig rig;
+        rig.store->WriteInteger("output", "format", 1); // WAV, 176400 bytes a second
+        rig.Start();
+        rig.fm_main->StartRecording();
+        ASSERT_TRUE(rig.state().recording);
+        {
+            FileSizeLimit limit(300000);
+            // The user frees space while reading the message, so the stop can tag the file.
+            rig.prompts.onInformation = [&](const QString&) { limit.Lift(); };
+            EXPECT_NO_THROW(rig.backend->Advance(3000));
+        }
+        ASSERT_EQ(rig.prompts.shown.size(), 1) << rig.prompts.shown.join("|").toStdString();
+        EXPECT_TRUE(rig.prompts.shown[0].contains(rig.state().out_file_name))
+            << rig.prompts.shown[0].toStdString();
+        EXPECT_FALSE(rig.state().recording);
+        EXPECT_EQ(rig.fm_list->Count(), 1);
+    }
+    {
+        SCOPED_TRACE("the playback stream fails while playing");
+        MainRig rig;
+        rig.Start();
+        rig.fm_main->StartRecording();
+        rig.backend->Advance(2000);
+        rig.fm_main->StopRecording();
+        ASSERT_EQ(rig.fm_list->Count(), 1);
+        rig.backend->FailStreamsAfter(300);
+        rig.fm_main->PlaySelected();
+        ASSERT_TRUE(rig.state().playing) << rig.prompts.shown.join("|").toStdString();
+        EXPECT_NO_THROW(rig.backend->Advance(1000));
+        ASSERT_EQ(rig.prompts.shown.size(), 1) << rig.prompts.shown.join("|").toStdString();
+        EXPECT_TRUE(rig.prompts.shown[0].contains("failed")) << rig.prompts.shown[0].toStdString();
+        EXPECT_FALSE(rig.state().playing) << "the handler stopped the playback";
+        EXPECT_EQ(rig.fm_main->GetText("s_time"), "00:00:00");
+    }
 }
 
 TEST(MainSkin, ABrokenSkinFileIsReportedAndTheWindowStaysUsable) {
