@@ -5,6 +5,7 @@
 #include "player.h"
 #include "prompts.h"
 #include "publisher.h"
+#include "recorderskin.h"
 #include "recordingcontrol.h"
 #include "tampbar2.h"
 #include "tfm_dir.h"
@@ -40,7 +41,8 @@ constexpr int kMaxPlayerVolume = 65534;
 
 Tfm_main::Tfm_main(MainEnvironment env, QWidget* parent)
     : QWidget(parent), AudioRecord1(env.backend), AudioPlayer21(env.backend),
-      AmpBar1(new TAmpBar2(this)), AmpBar22(new TAmpBar2(this)), env_(std::move(env)) {
+      Skin1(recorderskin::FallbackSkin()), AmpBar1(new TAmpBar2(this)),
+      AmpBar22(new TAmpBar2(this)), env_(std::move(env)) {
     setObjectName("fm_main");
     setWindowTitle("Tarno MP3 Recorder");
     setFixedSize(453, 260);
@@ -173,7 +175,8 @@ void Tfm_main::FormShow() {
     // recording start stores only what the user chose, and the stored schedule is in force.
     fm_set->LoadFromStore();
 
-    const bool skinLoaded = Skin1.LoadSkin(env_.dataDir + "/mp3enc.skn");
+    const bool skinLoaded =
+        Skin1.LoadSkin(env_.dataDir + "/mp3enc.skn", recorderskin::CheckRecorderSkin);
     Skin1.ApplySkin(this);
     Skin1.ApplySkinForm(this, "mp3recorder");
     AmpBar1->raise();

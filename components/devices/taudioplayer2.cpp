@@ -17,7 +17,6 @@ constexpr int kPollMs = 20;
 constexpr int kTimerEventMs = 50;
 constexpr int kWantedMs = 500; // ask for blocks while less than this is queued
 constexpr int kMaxOutstanding = 64;
-constexpr int kMaxVolume = 65534;
 
 } // namespace
 

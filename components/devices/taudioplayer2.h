@@ -26,7 +26,9 @@ public:
     void FlushQueue();
     void QueueBlock(const Block& block);
     std::int64_t SamplesToMs(std::int64_t samples) const;
-    int GetVolume() const; // 0..65534
+    // Full volume; the volume runs 0..kMaxVolume.
+    static constexpr int kMaxVolume = 65534;
+    int GetVolume() const; // 0..kMaxVolume
     void SetVolume(int volume);
     bool GetMute() const;
     void SetMute(bool mute);
