@@ -26,7 +26,7 @@ trap 'rm -f "$log"' EXIT
 passed=0; failed=0
 run() { # title, ctest arguments...
   echo "== ThreadSanitizer: $1"; shift
-  (cd build-tsan/tests/devices && ctest --output-on-failure -j2 --timeout 600 "$@") 2>&1 | tee "$log" || true
+  (cd build-tsan/tests/components/devices && ctest --output-on-failure -j2 --timeout 600 "$@") 2>&1 | tee "$log" || true
   local summary n f
   summary=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -1)
   n=$(echo "$summary" | sed -E 's/.* out of ([0-9]+).*/\1/')
