@@ -27,7 +27,7 @@ passed=0; failed=0; skipped=0
 . scripts/ctest-count.sh
 run() { # title, ctest arguments...
   echo "== ThreadSanitizer: $1"; shift
-  (cd build-tsan/tests/devices && ctest --output-on-failure -j2 --timeout 600 "$@") 2>&1 | tee "$log" || true
+  (cd build-tsan/tests/components/devices && ctest --output-on-failure -j2 --timeout 600 "$@") 2>&1 | tee "$log" || true
   ctest_count "$log" || true
 }
 PULSE_SERVER= run "simulated backend" -LE pulse

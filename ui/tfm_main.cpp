@@ -4,6 +4,7 @@
 #include "player.h"
 #include "prompts.h"
 #include "publisher.h"
+#include "recorderskin.h"
 #include "recordingcontrol.h"
 #include "tampbar2.h"
 #include "tfm_id3.h"
@@ -36,8 +37,8 @@ const char* const kTextFields[] = {"s_time", "s_sizeson", "s_filename", "s_mono"
 
 Tfm_main::Tfm_main(MainEnvironment env, MainPeers& peers, QWidget* parent)
     : QWidget(parent), AudioRecord1(env.backend), AudioPlayer21(env.backend),
-      AmpBar1(new TAmpBar2(this)), AmpBar22(new TAmpBar2(this)), env_(std::move(env)),
-      peers_(peers) {
+      Skin1(recorderskin::FallbackSkin()), AmpBar1(new TAmpBar2(this)),
+      AmpBar22(new TAmpBar2(this)), env_(std::move(env)), peers_(peers) {
     setObjectName("fm_main");
     setWindowTitle("Tarno MP3 Recorder");
     setFixedSize(453, 260);
@@ -101,7 +102,8 @@ void Tfm_main::FormShow() {
     // recording start stores only what the user chose, and the stored schedule is in force.
     fm_set->LoadFromStore();
 
-    const bool skinLoaded = Skin1.LoadSkin(env_.dataDir + "/mp3enc.skn");
+    const bool skinLoaded =
+        Skin1.LoadSkin(env_.dataDir + "/mp3enc.skn", recorderskin::CheckRecorderSkin);
     Skin1.ApplySkin(this);
     Skin1.ApplySkinForm(this, "mp3recorder");
     AmpBar1->raise();

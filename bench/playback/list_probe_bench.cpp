@@ -9,6 +9,7 @@
 #include "appstate.h"
 #include "fakeports.h"
 #include "playbackfile.h"
+#include "recorderskin.h"
 #include "taudiofile2.h"
 #include "testaudio.h"
 #include "tfm_list.h"
@@ -65,7 +66,7 @@ int main(int argc, char** argv) {
     FakePrompts prompts;
     FakeDisplay display;
     TAudioFile2 AudioFilepaly;
-    TSkin skin;
+    TSkin skin{recorderskin::FallbackSkin()};
     NoActions actions;
     Tfm_list fm_list(state, ini, prompts, display, AudioFilepaly, skin, actions, nullptr);
     prompts.openAnswers.push_back(paths);

@@ -12,6 +12,7 @@
 #include "appstate.h"
 #include "fakeports.h"
 #include "playbackfile.h"
+#include "recorderskin.h"
 #include "taudiofile2.h"
 #include "taudiofile2lameenc.h"
 #include "testaudio.h"
@@ -128,7 +129,7 @@ int main(int argc, char** argv) {
     FakePrompts prompts;
     FakeDisplay display;
     TAudioFile2 AudioFilepaly;
-    TSkin skin;
+    TSkin skin{recorderskin::FallbackSkin()};
     NoActions actions;
     Tfm_list fm_list(state, ini, prompts, display, AudioFilepaly, skin, actions, nullptr);
 

@@ -9,6 +9,7 @@
 #include "appstate.h"
 #include "ports.h"
 #include "prompts.h"
+#include "recorderskin.h"
 #include "simulatedbackend.h"
 #include "taudiofile2.h"
 #include "taudiorecord2.h"
@@ -66,7 +67,7 @@ int main(int argc, char** argv) {
     TIniFile ini(dir.filePath(QStringLiteral("tarnoRecord.ini")));
     AppState state;
     NoPrompts prompts;
-    TSkin skin;
+    TSkin skin{recorderskin::FallbackSkin()};
     TAudioFile2 file;
     TAudioRecord2 record(std::make_shared<SimulatedBackend>());
     Tfm_dir fm_dir(state);

@@ -1,20 +1,22 @@
 #pragma once
 
 #include "skinmodel.h"
-#include "tskin.h"
+#include "skinobject.h"
 
-#include <QPointer>
 #include <QRegion>
-
+#include <functional>
 #include <memory>
 #include <vector>
 
 // One form applied to one window: a private copy of the form's model (the program moves and
-// rewrites its elements), the element objects handed out to callers, and the surface that
-// draws it while the window is skinned. TSkin keeps every instance until it is destroyed, so
-// element objects never dangle.
-class SkinFormInstance : public SkinForm {
+// rewrites its elements), the element objects handed out to callers, and the view that shows it
+// while the window is skinned. TSkin keeps every instance until it is destroyed, so element
+// objects never dangle.
+class SkinFormInstance : public SkinForm, public SkinRepaintTarget {
 public:
+    // Repaints a region of the window showing the form; it must not call back into the form.
+    using View = std::function<void(const QRegion& region)>;
+
     SkinFormInstance(SkinModelPtr skin, const SkinFormModel& form);
 
     SkinObject* FindObject(const QString& name) override;
@@ -27,12 +29,13 @@ public:
     // The object of an element of this form; the background's object for nullptr.
     SkinObject* ObjectFor(const SkinElementModel* element);
 
-    void AttachSurface(SkinSurface* surface);
-    SkinSurface* Surface() const { return surface_; }
+    // Where the form shows from now on (an empty view while no window shows it). Areas
+    // remembered for the previous view are dropped.
+    void ShowOn(View view);
 
     // Repaint bookkeeping: areas that changed since the last Redraw, and the repaint itself.
-    void Remember(const SkinRect& oldArea);
-    void Repaint(const SkinRect& area);
+    void Remember(const SkinRect& oldArea) override;
+    void Repaint(const SkinRect& area) override;
 
 private:
     SkinModelPtr skin_;
@@ -40,6 +43,6 @@ private:
     SkinElementModel background_; // stands for the form itself as an event source
     std::vector<std::unique_ptr<SkinObject>> objects_;
     std::unique_ptr<SkinObject> backgroundObject_;
-    QPointer<SkinSurface> surface_;
+    View view_;
     QRegion pending_;
 };

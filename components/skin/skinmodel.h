@@ -1,11 +1,8 @@
 #pragma once
 
-#include "tskin.h"
-
 #include <QColor>
 #include <QImage>
 #include <QString>
-
 #include <map>
 #include <memory>
 #include <utility>
@@ -14,15 +11,22 @@
 // The plain data a skin file turns into. Nothing here knows about widgets: the painter draws it
 // onto any paint device and the hit-test reads it, so both can be tested on a QImage.
 
+// A rectangle as the skin speaks of it: left, top, right, bottom in the form's pixels, right and
+// bottom exclusive (so width = right - left).
+struct SkinRect {
+    int left = 0, top = 0, right = 0, bottom = 0;
+    bool operator==(const SkinRect&) const = default;
+};
+
 // How an area is filled: nothing, one colour, a linear gradient or an image of the skin.
 struct SkinFill {
     enum class Kind { None, Solid, Gradient, Image };
     enum class ImageMode { Stretch, Tile, Center };
     Kind kind = Kind::None;
     QColor color;
-    bool vertical = true;                          // gradient runs top to bottom, else left to right
-    std::vector<std::pair<double, QColor>> stops;  // gradient stops, positions 0..1
-    QString image;                                 // name in SkinModel::images
+    bool vertical = true;                         // gradient runs top to bottom, else left to right
+    std::vector<std::pair<double, QColor>> stops; // gradient stops, positions 0..1
+    QString image;                                // name in SkinModel::images
     ImageMode mode = ImageMode::Stretch;
     bool IsNone() const { return kind == Kind::None; }
 };
@@ -30,10 +34,10 @@ struct SkinFill {
 // The look of a box in one state: fill, border, corner radius and what is drawn inside.
 struct SkinLook {
     SkinFill fill;
-    QColor border;        // invalid: no border
+    QColor border; // invalid: no border
     double borderWidth = 1;
-    double radius = 0;    // corner radius; half the height or more makes a pill or a circle
-    QColor foreground;    // text and icon colour; invalid: the element's text colour
+    double radius = 0; // corner radius; half the height or more makes a pill or a circle
+    QColor foreground; // text and icon colour; invalid: the element's text colour
 };
 
 struct SkinFont {
@@ -61,8 +65,8 @@ struct SkinElementModel {
     QColor textColor = Qt::white;
     int align = 0x0001 | 0x0080; // Qt::AlignLeft | Qt::AlignVCenter
     QString icon;
-    double iconSize = 0.6;       // the icon's share of the smaller side of the box
-    QString image;               // drawn over the fill, scaled into the box
+    double iconSize = 0.6; // the icon's share of the smaller side of the box
+    QString image;         // drawn over the fill, scaled into the box
 
     // Sliders: range, orientation, current position and the three parts' looks.
     int minimum = 0, maximum = 100, position = 0;
@@ -84,7 +88,7 @@ struct SkinFormModel {
     QString name;
     int width = 0, height = 0;
     SkinFill background;
-    QColor border;          // outline drawn along the shape, invalid for none
+    QColor border; // outline drawn along the shape, invalid for none
     SkinShape shape;
     std::vector<SkinElementModel> elements; // painted in order: later ones lie on top
 

@@ -3,13 +3,12 @@
 #include "skinforminstance.h"
 #include "skinhittest.h"
 #include "skinpainter.h"
-#include "tskin.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWindow>
 
-SkinSurface::SkinSurface(TSkin* skin, QWidget* window) : QWidget(window), skin_(skin), window_(window) {
+SkinSurface::SkinSurface(QWidget* window) : QWidget(window), window_(window) {
     setObjectName(QStringLiteral("skin_surface"));
     setMouseTracking(true);
     setFocusPolicy(Qt::NoFocus);
@@ -45,7 +44,7 @@ bool SkinSurface::eventFilter(QObject* watched, QEvent* event) {
             // move so listeners can keep attached windows in step.
             if (movingBySystem_ && form_) {
                 const QPoint at = mapFromGlobal(QCursor::pos());
-                emit skin_->OnMouseMove(form_->ObjectFor(nullptr), at.x(), at.y());
+                emit OnMouseMove(form_->ObjectFor(nullptr), at.x(), at.y());
             }
             break;
         default:
@@ -102,7 +101,7 @@ void SkinSurface::mousePressEvent(QMouseEvent* event) {
         if (hit->kind == SkinKind::Slider)
             MoveSlider(hit, at);
         UpdateElement(hit);
-        emit skin_->OnMouseDown(form_->ObjectFor(hit), int(Qt::LeftButton), at.x(), at.y());
+        emit OnMouseDown(form_->ObjectFor(hit), int(Qt::LeftButton), at.x(), at.y());
         event->accept();
         return;
     }
@@ -123,7 +122,7 @@ void SkinSurface::mouseMoveEvent(QMouseEvent* event) {
     const QPoint at = event->position().toPoint();
     if (movingByHand_ && window_) {
         window_->move(event->globalPosition().toPoint() - grabOffset_);
-        emit skin_->OnMouseMove(form_->ObjectFor(nullptr), at.x(), at.y());
+        emit OnMouseMove(form_->ObjectFor(nullptr), at.x(), at.y());
         return;
     }
     movingBySystem_ = false;
@@ -133,12 +132,12 @@ void SkinSurface::mouseMoveEvent(QMouseEvent* event) {
             MoveSlider(held, at);
         else
             SetHovered(HitTest(form_->Form(), at) == held ? held : nullptr);
-        emit skin_->OnMouseMove(form_->ObjectFor(held), at.x(), at.y());
+        emit OnMouseMove(form_->ObjectFor(held), at.x(), at.y());
         return;
     }
     SkinElementModel* hit = HitTest(form_->Form(), at);
     SetHovered(hit && hit->kind == SkinKind::Button ? hit : nullptr);
-    emit skin_->OnMouseMove(form_->ObjectFor(hit && TakesMouse(*hit) ? hit : nullptr), at.x(), at.y());
+    emit OnMouseMove(form_->ObjectFor(hit && TakesMouse(*hit) ? hit : nullptr), at.x(), at.y());
 }
 
 void SkinSurface::mouseReleaseEvent(QMouseEvent* event) {
@@ -163,10 +162,10 @@ void SkinSurface::mouseReleaseEvent(QMouseEvent* event) {
     // signals only locals are used (the form instance outlives every window).
     QPointer<QWidget> window = window_;
     SkinObject* object = form->ObjectFor(released);
-    emit skin_->OnMouseUp(object, int(Qt::LeftButton), at.x(), at.y());
+    emit OnMouseUp(object, int(Qt::LeftButton), at.x(), at.y());
     if (!inside || released->kind != SkinKind::Button)
         return;
-    emit skin_->OnClick(object);
+    emit OnClick(object);
     if (!window)
         return;
     if (released->name == QLatin1String("min"))

@@ -4,23 +4,30 @@
 #include <QPointer>
 #include <QWidget>
 
-class TSkin;
 class SkinFormInstance;
+class SkinObject;
 struct SkinElementModel;
 
 // The widget behind a skinned window's other children: it paints the applied form and turns
 // the mouse into the skin's events. Buttons get hover and pressed looks and click on a release
 // inside; sliders follow the mouse while held; the background (and texts and images) drags the
 // window. "min" and "close" minimise and close the window after their click is reported.
+// The signals mean what TSkin's signals of the same names mean; TSkin forwards them.
 class SkinSurface : public QWidget {
     Q_OBJECT
 public:
-    SkinSurface(TSkin* skin, QWidget* window);
+    explicit SkinSurface(QWidget* window);
 
     void SetForm(SkinFormInstance* form);
     SkinFormInstance* Form() const { return form_; }
     // Forget hover and press state, e.g. when the element under them is hidden.
     void ResetMouse();
+
+signals:
+    void OnClick(SkinObject* Source);
+    void OnMouseDown(SkinObject* Source, int Button, int x, int y);
+    void OnMouseUp(SkinObject* Source, int Button, int x, int y);
+    void OnMouseMove(SkinObject* Source, int x, int y);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -35,7 +42,6 @@ private:
     void UpdateElement(const SkinElementModel* element);
     void MoveSlider(SkinElementModel* slider, QPoint at);
 
-    TSkin* skin_;
     QPointer<QWidget> window_;
     SkinFormInstance* form_ = nullptr;
     SkinElementModel* hovered_ = nullptr;

@@ -1,6 +1,5 @@
 #include "tskin.h"
 
-#include "skinfallback.h"
 #include "skinforminstance.h"
 #include "skinpainter.h"
 #include "skinparser.h"
@@ -12,100 +11,9 @@
 #include <QPointer>
 #include <QWidget>
 #include <QtDebug>
-
-#include <algorithm>
-#include <limits>
-
-// ---- SkinObject ------------------------------------------------------------------------------
-
-QString SkinObject::GetName() const { return e_->name; }
-
-SkinRect SkinObject::GetRect() const { return e_->rect; }
-
-void SkinObject::SetRect(const SkinRect& rect) {
-    if (form_)
-        form_->Remember(e_->rect);
-    e_->rect = rect;
-}
-
-bool SkinObject::IsVisible() const { return e_->visible; }
-
-void SkinObject::SetVisible(bool visible) {
-    if (e_->visible == visible)
-        return;
-    e_->visible = visible;
-    if (form_)
-        form_->Repaint(e_->rect);
-}
-
-void SkinObject::Redraw() {
-    if (form_)
-        form_->Repaint(e_->rect);
-}
-
-QString SkinObject::GetText() const { return e_->text; }
-
-void SkinObject::SetText(const QString& text) { e_->text = text; }
-
-int SkinObject::GetPosition() const { return e_->kind == SkinKind::Slider ? e_->position : 0; }
-
-void SkinObject::SetPosition(int position) {
-    if (e_->kind == SkinKind::Slider)
-        e_->position = std::clamp(position, e_->minimum, e_->maximum);
-}
-
-// ---- SkinFormInstance ------------------------------------------------------------------------
-
-SkinFormInstance::SkinFormInstance(SkinModelPtr skin, const SkinFormModel& form)
-    : skin_(std::move(skin)), form_(form) {
-    background_.name = QString();
-    background_.rect = SkinRect{0, 0, form_.width, form_.height};
-    // The elements vector is never resized after this, so the pointers stay valid.
-    objects_.reserve(form_.elements.size());
-    for (SkinElementModel& e : form_.elements)
-        objects_.push_back(std::make_unique<SkinObject>(this, &e));
-    backgroundObject_ = std::make_unique<SkinObject>(this, &background_);
-}
-
-SkinObject* SkinFormInstance::FindObject(const QString& name) {
-    for (auto& object : objects_)
-        if (object->Model()->name == name)
-            return object.get();
-    return nullptr;
-}
-
-SkinObject* SkinFormInstance::ObjectFor(const SkinElementModel* element) {
-    if (!element)
-        return backgroundObject_.get();
-    const auto index = element - form_.elements.data();
-    if (index >= 0 && std::size_t(index) < objects_.size())
-        return objects_[std::size_t(index)].get();
-    return backgroundObject_.get();
-}
-
-void SkinFormInstance::AttachSurface(SkinSurface* surface) {
-    surface_ = surface;
-    pending_ = QRegion();
-}
-
-void SkinFormInstance::Remember(const SkinRect& oldArea) {
-    pending_ += QRect(oldArea.left, oldArea.top, oldArea.right - oldArea.left,
-                      oldArea.bottom - oldArea.top);
-}
-
-void SkinFormInstance::Repaint(const SkinRect& area) {
-    QRegion region = pending_;
-    pending_ = QRegion();
-    // A slider thumb or a border may reach a pixel or two past the element's box.
-    region += QRect(area.left, area.top, area.right - area.left, area.bottom - area.top)
-                  .adjusted(-2, -2, 2, 2);
-    if (surface_) {
-        surface_->ResetMouse();
-        surface_->update(region);
-    }
-}
-
-// ---- TSkin -----------------------------------------------------------------------------------
+#include <map>
+#include <tuple>
+#include <vector>
 
 namespace {
 
@@ -149,7 +57,7 @@ private:
 } // namespace
 
 struct TSkin::Impl {
-    SkinModelPtr skin = skinfallback::FallbackSkin();
+    SkinModelPtr skin;
     QString error;
     std::map<QWidget*, Skinned> windows;
     // Every form ever applied, by window and form; reused when the same form is applied again
@@ -158,7 +66,10 @@ struct TSkin::Impl {
         instances;
 };
 
-TSkin::TSkin(QObject* parent) : QObject(parent), d_(std::make_unique<Impl>()) {}
+TSkin::TSkin(SkinModelPtr builtIn, QObject* parent)
+    : QObject(parent), d_(std::make_unique<Impl>()) {
+    d_->skin = builtIn ? std::move(builtIn) : std::make_shared<const SkinModel>();
+}
 
 TSkin::~TSkin() {
     // The surfaces report to us; windows that outlive the skin keep their children, not ours.
@@ -166,11 +77,11 @@ TSkin::~TSkin() {
         delete entry.surface.data();
 }
 
-bool TSkin::LoadSkin(const QString& path) {
+bool TSkin::LoadSkin(const QString& path, const SkinValidator& validator) {
     SkinParseResult result = LoadSkinFile(path);
     QString error = result.error;
-    if (result.ok())
-        error = skinfallback::CheckRecorderSkin(*result.model, QFileInfo(path).fileName());
+    if (result.ok() && validator)
+        error = validator(*result.model, QFileInfo(path).fileName());
     if (!error.isEmpty()) {
         d_->error = error;
         qWarning().noquote() << "skin:" << error << "- keeping the previous skin";
@@ -181,7 +92,9 @@ bool TSkin::LoadSkin(const QString& path) {
     return true;
 }
 
-QString TSkin::LastError() const { return d_->error; }
+QString TSkin::LastError() const {
+    return d_->error;
+}
 
 void TSkin::ApplySkin(QWidget* window) {
     if (!window)
@@ -209,7 +122,11 @@ void TSkin::ApplySkin(QWidget* window) {
             window->show();
     }
     window->setProperty("tarno_frame_removed", entry.addedFrameless);
-    entry.surface = new SkinSurface(this, window);
+    entry.surface = new SkinSurface(window);
+    connect(entry.surface, &SkinSurface::OnClick, this, &TSkin::OnClick);
+    connect(entry.surface, &SkinSurface::OnMouseDown, this, &TSkin::OnMouseDown);
+    connect(entry.surface, &SkinSurface::OnMouseUp, this, &TSkin::OnMouseUp);
+    connect(entry.surface, &SkinSurface::OnMouseMove, this, &TSkin::OnMouseMove);
 }
 
 void TSkin::ApplySkinForm(QWidget* window, const QString& formName) {
@@ -233,7 +150,12 @@ void TSkin::ApplySkinForm(QWidget* window, const QString& formName) {
         d_->instances.emplace_back(window, d_->skin.get(), formName, std::move(created));
     }
     entry.form = instance;
-    instance->AttachSurface(entry.surface);
+    instance->ShowOn([surface = entry.surface](const QRegion& region) {
+        if (surface) {
+            surface->ResetMouse();
+            surface->update(region);
+        }
+    });
     entry.surface->SetForm(instance);
     window->setFixedSize(model->width, model->height);
     // The offscreen platform of tests and headless renders has no window masks.
@@ -253,7 +175,7 @@ void TSkin::RemoveSkin(QWidget* window) {
     Skinned entry = it->second;
     d_->windows.erase(it);
     if (entry.form)
-        entry.form->AttachSurface(nullptr);
+        entry.form->ShowOn(nullptr);
     if (entry.surface) {
         entry.surface->SetForm(nullptr);
         entry.surface->hide();

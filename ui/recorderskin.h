@@ -1,14 +1,21 @@
 #pragma once
 
+#include "player.h"
 #include "skinmodel.h"
+#include "taudioplayer2.h"
 
 #include <QString>
-
 #include <vector>
 
 // What the recorder needs of a skin: its three forms and the elements its windows look up or
-// dispatch on by name. A skin without them would leave a window with nothing to click.
-namespace skinfallback {
+// dispatch on by name, with the ranges of its two sliders. A skin without them would leave a
+// window with nothing to click. TSkin::LoadSkin takes CheckRecorderSkin as its validator.
+namespace recorderskin {
+
+// The play bar "play_bar" runs over the player's bar units, the volume slider "spb" over the
+// player device's volume.
+inline constexpr int kPlayBarMax = Player::kBarRange;
+inline constexpr int kVolumeMax = TAudioPlayer2::kMaxVolume;
 
 struct RequiredElement {
     const char* form;
@@ -27,4 +34,4 @@ QString CheckRecorderSkin(const SkinModel& model, const QString& fileName);
 // loads so the program stays usable without one.
 SkinModelPtr FallbackSkin();
 
-} // namespace skinfallback
+} // namespace recorderskin

@@ -3,13 +3,12 @@
 #include "skintestfiles.h"
 #include "tskin.h"
 
-#include <gtest/gtest.h>
-
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
 #include <QWidget>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -32,12 +31,17 @@ protected:
         ASSERT_NE(form, nullptr);
         window.show();
         QApplication::processEvents();
-        QObject::connect(&skin, &TSkin::OnClick, [this](SkinObject* s) { events.push_back({"click", s->GetName()}); });
-        QObject::connect(&skin, &TSkin::OnMouseDown,
-                         [this](SkinObject* s, int, int, int) { events.push_back({"down", s->GetName()}); });
-        QObject::connect(&skin, &TSkin::OnMouseUp,
-                         [this](SkinObject* s, int, int, int) { events.push_back({"up", s->GetName()}); });
-        QObject::connect(&skin, &TSkin::OnMouseMove, [this](SkinObject* s, int, int) { moves.push_back(s->GetName()); });
+        QObject::connect(&skin, &TSkin::OnClick, [this](SkinObject* s) {
+            events.push_back({"click", s->GetName()});
+        });
+        QObject::connect(&skin, &TSkin::OnMouseDown, [this](SkinObject* s, int, int, int) {
+            events.push_back({"down", s->GetName()});
+        });
+        QObject::connect(&skin, &TSkin::OnMouseUp, [this](SkinObject* s, int, int, int) {
+            events.push_back({"up", s->GetName()});
+        });
+        QObject::connect(&skin, &TSkin::OnMouseMove,
+                         [this](SkinObject* s, int, int) { moves.push_back(s->GetName()); });
     }
 
     // Mouse input as the window system delivers it: to the widget under the point.
@@ -51,8 +55,9 @@ protected:
         if (type == QEvent::MouseButtonRelease)
             grabber = nullptr;
         const QPoint local = target->mapFrom(&window, at);
-        QMouseEvent e(type, local, target->mapToGlobal(local), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
-                      held, Qt::NoModifier);
+        QMouseEvent e(type, local, target->mapToGlobal(local),
+                      type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, held,
+                      Qt::NoModifier);
         QApplication::sendEvent(target, &e);
     }
     void Press(QPoint at) { Mouse(QEvent::MouseButtonPress, at); }
@@ -68,7 +73,7 @@ protected:
     }
     QImage Screen() { return window.grab().toImage(); }
 
-    TSkin skin;
+    TSkin skin{nullptr};
     QWidget window;
     QPointer<QWidget> grabber;
     SkinForm* form = nullptr;
@@ -107,8 +112,12 @@ TEST_F(SkinnedWindow, ButtonClicksOnReleaseInsideOnly) {
     form->FindObject("spb2")->SetVisible(false);
     form->FindObject("spb1")->SetVisible(true);
     Click(Centre("spb2"));
-    EXPECT_EQ(events, (std::vector<Event>{{"down", "spb2"}, {"up", "spb2"}, {"click", "spb2"},
-                                          {"down", "spb1"}, {"up", "spb1"}, {"click", "spb1"}}));
+    EXPECT_EQ(events, (std::vector<Event>{{"down", "spb2"},
+                                          {"up", "spb2"},
+                                          {"click", "spb2"},
+                                          {"down", "spb1"},
+                                          {"up", "spb1"},
+                                          {"click", "spb1"}}));
 }
 
 TEST_F(SkinnedWindow, HoverLookFollowsTheMouse) {
@@ -187,7 +196,8 @@ TEST_F(SkinnedWindow, EngineMinimisesAndClosesAndTheBackgroundDragsTheWindow) {
 
     Click(Centre("close"));
     EXPECT_FALSE(window.isVisible());
-    EXPECT_EQ(events.back(), (Event{"click", "close"})) << "the click is reported before the engine acts";
+    EXPECT_EQ(events.back(), (Event{"click", "close"}))
+        << "the click is reported before the engine acts";
 }
 
 TEST_F(SkinnedWindow, ChildWidgetsStayOnTopAndUsable) {
@@ -212,10 +222,12 @@ TEST_F(SkinnedWindow, ChildWidgetsStayOnTopAndUsable) {
     const SkinRect r = skin.GetSkinForm(&list)->FindObject("del")->GetRect();
     QWidget* surface = list.childAt(r.left + 3, r.top + 3);
     ASSERT_NE(surface, nullptr);
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(r.left + 3, r.top + 3), surface->mapToGlobal(QPoint(r.left + 3, r.top + 3)),
-                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(r.left + 3, r.top + 3), surface->mapToGlobal(QPoint(r.left + 3, r.top + 3)),
-                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(r.left + 3, r.top + 3),
+                      surface->mapToGlobal(QPoint(r.left + 3, r.top + 3)), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(r.left + 3, r.top + 3),
+                        surface->mapToGlobal(QPoint(r.left + 3, r.top + 3)), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(surface, &press);
     QApplication::sendEvent(surface, &release);
     EXPECT_EQ(events.back(), (Event{"click", "del"}));
@@ -225,7 +237,8 @@ TEST_F(SkinnedWindow, ReapplyRemoveAndUnknownFormsKeepObjectsValid) {
     SkinObject* play = form->FindObject("play");
     skin.ApplySkin(&window);
     skin.ApplySkinForm(&window, "mp3recorder");
-    EXPECT_EQ(skin.GetSkinForm(&window)->FindObject("play"), play) << "the same form applied again keeps its objects";
+    EXPECT_EQ(skin.GetSkinForm(&window)->FindObject("play"), play)
+        << "the same form applied again keeps its objects";
 
     skin.ApplySkinForm(&window, "no such form");
     EXPECT_EQ(skin.LastError(), "the skin has no form \"no such form\"");
@@ -244,10 +257,10 @@ TEST_F(SkinnedWindow, ReapplyRemoveAndUnknownFormsKeepObjectsValid) {
     const SkinRect r = cancel->GetRect();
     QWidget* surface = dialog.childAt(r.left + 5, r.top + 5);
     ASSERT_NE(surface, nullptr);
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(r.left + 5, r.top + 5), QPointF(), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
-    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(r.left + 5, r.top + 5), QPointF(), Qt::LeftButton,
-                        Qt::NoButton, Qt::NoModifier);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(r.left + 5, r.top + 5), QPointF(),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(r.left + 5, r.top + 5), QPointF(),
+                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(surface, &press);
     QApplication::sendEvent(surface, &release);
     QApplication::processEvents();
@@ -291,7 +304,7 @@ private:
 } // namespace
 
 TEST(SkinnedFromShowEvent, WindowEndsShownFramelessAndSkinned) {
-    TSkin skin;
+    TSkin skin{nullptr};
     ASSERT_TRUE(skin.LoadSkin(DefaultSkinPath()));
     SelfSkinning window(skin);
     window.show();

@@ -7,6 +7,7 @@
 #include "appstate.h"
 #include "ports.h"
 #include "prompts.h"
+#include "recorderskin.h"
 #include "setcontrols.h"
 #include "simulatedbackend.h"
 #include "taudiofile2.h"
@@ -77,7 +78,7 @@ struct DialogRig {
     TIniFile ini{iniPath, RigLocale()};
     AppState state;
     FakePrompts prompts;
-    TSkin skin;
+    TSkin skin{recorderskin::FallbackSkin()};
     TAudioFile2 file;
     std::shared_ptr<SimulatedBackend> backend = std::make_shared<SimulatedBackend>();
     TAudioRecord2 record{backend};

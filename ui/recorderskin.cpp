@@ -1,10 +1,7 @@
-#include "skinfallback.h"
+#include "recorderskin.h"
 
-namespace skinfallback {
+namespace recorderskin {
 namespace {
-
-constexpr int kPlayBarMax = 9820;
-constexpr int kVolumeMax = 65534;
 
 const QColor kBack(0x20, 0x22, 0x28), kPanel(0x14, 0x15, 0x19), kButton(0x34, 0x37, 0x40),
     kHover(0x44, 0x48, 0x54), kPressed(0x2a, 0x2c, 0x33), kText(0xe6, 0xe8, 0xee),
@@ -211,7 +208,8 @@ QString CheckRecorderSkin(const SkinModel& model, const QString& fileName) {
         if (!model.Form(QString::fromLatin1(form)))
             return QStringLiteral("%1: the form \"%2\" is missing").arg(fileName, form);
     for (const RequiredElement& r : RequiredElements()) {
-        const SkinElementModel* e = model.Form(QString::fromLatin1(r.form))->Find(QString::fromLatin1(r.name));
+        const SkinElementModel* e =
+            model.Form(QString::fromLatin1(r.form))->Find(QString::fromLatin1(r.name));
         const QString where =
             QStringLiteral("%1: form \"%2\", element \"%3\"").arg(fileName, r.form, r.name);
         if (!e) {
@@ -221,12 +219,15 @@ QString CheckRecorderSkin(const SkinModel& model, const QString& fileName) {
         }
         // The progress pictures may be drawn by any kind; texts, buttons and sliders may not.
         if (r.kind != SkinKind::Image && e->kind != r.kind)
-            return where + QStringLiteral(": must be a %1, not a %2").arg(KindName(r.kind), KindName(e->kind));
+            return where + QStringLiteral(": must be a %1, not a %2")
+                               .arg(KindName(r.kind), KindName(e->kind));
     }
     const auto range = [&](const char* name, int max) -> QString {
-        const SkinElementModel* e = model.Form(QStringLiteral("mp3recorder"))->Find(QString::fromLatin1(name));
+        const SkinElementModel* e =
+            model.Form(QStringLiteral("mp3recorder"))->Find(QString::fromLatin1(name));
         if (e->minimum != 0 || e->maximum != max)
-            return QStringLiteral("%1: form \"mp3recorder\", element \"%2\": the range must be [0, %3], not [%4, %5]")
+            return QStringLiteral("%1: form \"mp3recorder\", element \"%2\": the range must be [0, "
+                                  "%3], not [%4, %5]")
                 .arg(fileName, name)
                 .arg(max)
                 .arg(e->minimum)
@@ -248,4 +249,4 @@ SkinModelPtr FallbackSkin() {
     return fallback;
 }
 
-} // namespace skinfallback
+} // namespace recorderskin

@@ -1,6 +1,7 @@
 // Renders the default skin's forms offscreen into PNG files, the way the program shows them:
 //   skin_render <skin file> <output folder>
 // Writes main-idle.png, main-recording.png, main-playing.png, list.png and options.png.
+#include "recorderskin.h"
 #include "tampbar2.h"
 #include "tskin.h"
 
@@ -10,7 +11,6 @@
 #include <QPixmap>
 #include <QTreeWidget>
 #include <QWidget>
-
 #include <cstdio>
 
 namespace {
@@ -43,7 +43,8 @@ TAmpBar2* Meter(QWidget* parent, int x, int y, int w, int value, int peak) {
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     if (argc != 3) {
         std::fprintf(stderr, "usage: skin_render <skin file> <output folder>\n");
@@ -51,9 +52,9 @@ int main(int argc, char** argv) {
     }
     const QString out = QString::fromLocal8Bit(argv[2]);
     QDir().mkpath(out);
-    TSkin skin;
+    TSkin skin{recorderskin::FallbackSkin()};
     // A skin that does not load is reported, and the built-in one is rendered instead.
-    bool ok = skin.LoadSkin(QString::fromLocal8Bit(argv[1]));
+    bool ok = skin.LoadSkin(QString::fromLocal8Bit(argv[1]), recorderskin::CheckRecorderSkin);
     if (!ok)
         std::fprintf(stderr, "%s\n", qPrintable(skin.LastError()));
 
@@ -65,7 +66,8 @@ int main(int argc, char** argv) {
     TAmpBar2* right = Meter(&main, 84, 174, 304, 17500, 23000);
 
     // Idle, as start-up leaves it.
-    for (const char* name : {"s_time", "s_sizeson", "s_filename", "s_mono", "pb1", "pb2", "play_bar"})
+    for (const char* name :
+         {"s_time", "s_sizeson", "s_filename", "s_mono", "pb1", "pb2", "play_bar"})
         Show(form, name, false);
     left->hide();
     right->hide();
@@ -106,7 +108,8 @@ int main(int argc, char** argv) {
     skin.ApplySkinForm(&list, QStringLiteral("recorderlist"));
     auto* view = new QTreeWidget(&list);
     view->setGeometry(25, 43, 469, 138);
-    view->setHeaderLabels({QStringLiteral("File"), QStringLiteral("Length"), QStringLiteral("Created")});
+    view->setHeaderLabels(
+        {QStringLiteral("File"), QStringLiteral("Length"), QStringLiteral("Created")});
     view->setRootIsDecorated(false);
     view->setStyleSheet(QStringLiteral(
         "QTreeWidget{background:#0f131a;color:#dbe2ec;border:none;font:12px 'DejaVu Sans'}"

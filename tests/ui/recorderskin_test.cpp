@@ -1,19 +1,21 @@
-// Reading skin files: the shipped skin, every kind of broken file and its message, and the
-// fallback that keeps the program usable when a file cannot be used.
-#include "skinfallback.h"
+// The recorder's skin: the shipped file has every form and element the windows use, each kind of
+// broken or unsuitable file is refused with a message naming the element and keeps a skin in
+// use, and the built-in skin keeps the program usable when no file can be used.
+#include "recorderskin.h"
 #include "skinparser.h"
 #include "skintestfiles.h"
 #include "tskin.h"
 
-#include <gtest/gtest.h>
-
 #include <QJsonArray>
 #include <QRect>
 #include <QWidget>
+#include <gtest/gtest.h>
 
 namespace {
 
-QRect ToQRect(const SkinRect& r) { return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top); }
+QRect ToQRect(const SkinRect& r) {
+    return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
+}
 
 // Every required element of every form is there with its kind, in the applied form of a window.
 void ExpectRecorderElements(TSkin& skin) {
@@ -22,7 +24,7 @@ void ExpectRecorderElements(TSkin& skin) {
         skin.ApplySkinForm(&window, formName);
         SkinForm* form = skin.GetSkinForm(&window);
         ASSERT_NE(form, nullptr) << formName;
-        for (const auto& r : skinfallback::RequiredElements()) {
+        for (const auto& r : recorderskin::RequiredElements()) {
             if (QString(r.form) != formName || r.optional)
                 continue;
             SkinObject* o = form->FindObject(r.name);
@@ -38,7 +40,7 @@ TEST(SkinFile, DefaultSkinHoldsTheThreeFormsAndEveryElementInItsPlace) {
     const SkinParseResult result = LoadSkinFile(DefaultSkinPath());
     ASSERT_TRUE(result.ok()) << result.error.toStdString();
     const SkinModel& m = *result.model;
-    EXPECT_EQ(skinfallback::CheckRecorderSkin(m, "mp3enc.skn"), "");
+    EXPECT_EQ(recorderskin::CheckRecorderSkin(m, "mp3enc.skn"), "");
 
     const SkinFormModel* main = m.Form("mp3recorder");
     const SkinFormModel* list = m.Form("recorderlist");
@@ -91,36 +93,55 @@ TEST(SkinFile, EachKindOfBrokenFileNamesTheElementAndTheProblemAndKeepsASkin) {
         {"not an object", "[1, 2]", "mp3enc.skn: the file must hold one JSON object"},
         {"unknown kind", WithElement("mp3recorder", "play_bar", kindOf("slidr")),
          "mp3enc.skn: form \"mp3recorder\", element \"play_bar\": unknown kind \"slidr\""},
-        {"duplicate name",
-         WithRoot([](QJsonObject& root) {
+        {"duplicate name", WithRoot([](QJsonObject& root) {
              QJsonArray forms = root["forms"].toArray();
              QJsonObject main = forms[0].toObject();
              QJsonArray elements = main["elements"].toArray();
-             elements.append(QJsonObject{{"name", "play"}, {"kind", "button"}, {"rect", QJsonArray{0, 0, 5, 5}}});
+             elements.append(QJsonObject{
+                 {"name", "play"}, {"kind", "button"}, {"rect", QJsonArray{0, 0, 5, 5}}});
              main["elements"] = elements;
              forms[0] = main;
              root["forms"] = forms;
          }),
          "mp3enc.skn: form \"mp3recorder\", element \"play\": the name is used twice in this form"},
-        {"missing image", WithElement("mp3recorder", "logo", [](QJsonObject& e) { e["image"] = "nope"; }),
-         "mp3enc.skn: form \"mp3recorder\", element \"logo\": refers to the missing image \"nope\""},
+        {"missing image",
+         WithElement("mp3recorder", "logo", [](QJsonObject& e) { e["image"] = "nope"; }),
+         "mp3enc.skn: form \"mp3recorder\", element \"logo\": refers to the missing image "
+         "\"nope\""},
         {"missing fill image",
-         WithElement("recorderlist", "frame", [](QJsonObject& e) { e["fill"] = QJsonObject{{"image", "wood"}}; }),
-         "mp3enc.skn: form \"recorderlist\", element \"frame\": fill refers to the missing image \"wood\""},
+         WithElement("recorderlist", "frame",
+                     [](QJsonObject& e) {
+                         e["fill"] = QJsonObject{{"image", "wood"}};
+                     }),
+         "mp3enc.skn: form \"recorderlist\", element \"frame\": fill refers to the missing image "
+         "\"wood\""},
         {"rect beyond the form",
-         WithElement("mp3recorder", "stop", [](QJsonObject& e) { e["rect"] = QJsonArray{440, 198, 36, 36}; }),
-         "mp3enc.skn: form \"mp3recorder\", element \"stop\": rect [440, 198, 36, 36] reaches beyond the "
+         WithElement("mp3recorder", "stop",
+                     [](QJsonObject& e) {
+                         e["rect"] = QJsonArray{440, 198, 36, 36};
+                     }),
+         "mp3enc.skn: form \"mp3recorder\", element \"stop\": rect [440, 198, 36, 36] reaches "
+         "beyond the "
          "453x260 form"},
         {"rect of three numbers",
-         WithElement("options", "ok", [](QJsonObject& e) { e["rect"] = QJsonArray{1, 2, 3}; }),
+         WithElement("options", "ok",
+                     [](QJsonObject& e) {
+                         e["rect"] = QJsonArray{1, 2, 3};
+                     }),
          "mp3enc.skn: form \"options\", element \"ok\": rect must be [left, top, width, height]"},
         {"negative width",
-         WithElement("options", "ok", [](QJsonObject& e) { e["rect"] = QJsonArray{10, 10, -3, 5}; }),
+         WithElement("options", "ok",
+                     [](QJsonObject& e) {
+                         e["rect"] = QJsonArray{10, 10, -3, 5};
+                     }),
          "mp3enc.skn: form \"options\", element \"ok\": rect width must lie between 0 and 4096"},
-        {"unknown icon", WithElement("mp3recorder", "web", [](QJsonObject& e) { e["icon"] = "earth"; }),
+        {"unknown icon",
+         WithElement("mp3recorder", "web", [](QJsonObject& e) { e["icon"] = "earth"; }),
          "mp3enc.skn: form \"mp3recorder\", element \"web\": unknown icon \"earth\""},
-        {"bad colour", WithElement("mp3recorder", "s_time", [](QJsonObject& e) { e["color"] = "#12"; }),
-         "mp3enc.skn: form \"mp3recorder\", element \"s_time\": color: \"#12\" is not a colour (use #rrggbb, "
+        {"bad colour",
+         WithElement("mp3recorder", "s_time", [](QJsonObject& e) { e["color"] = "#12"; }),
+         "mp3enc.skn: form \"mp3recorder\", element \"s_time\": color: \"#12\" is not a colour "
+         "(use #rrggbb, "
          "#aarrggbb or a colour name)"},
         {"required element missing",
          WithElement("mp3recorder", "play_bar", [](QJsonObject& e) { e["name"] = "playbar"; }),
@@ -128,10 +149,13 @@ TEST(SkinFile, EachKindOfBrokenFileNamesTheElementAndTheProblemAndKeepsASkin) {
         {"required slider of another kind", WithElement("mp3recorder", "spb", kindOf("image")),
          "mp3enc.skn: form \"mp3recorder\", element \"spb\": must be a slider, not a image"},
         {"play bar range",
-         WithElement("mp3recorder", "play_bar", [](QJsonObject& e) { e["range"] = QJsonArray{0, 100}; }),
-         "mp3enc.skn: form \"mp3recorder\", element \"play_bar\": the range must be [0, 9820], not [0, 100]"},
-        {"form missing",
-         WithRoot([](QJsonObject& root) {
+         WithElement("mp3recorder", "play_bar",
+                     [](QJsonObject& e) {
+                         e["range"] = QJsonArray{0, 100};
+                     }),
+         "mp3enc.skn: form \"mp3recorder\", element \"play_bar\": the range must be [0, 9820], not "
+         "[0, 100]"},
+        {"form missing", WithRoot([](QJsonObject& root) {
              QJsonArray forms = root["forms"].toArray();
              forms.removeAt(2);
              root["forms"] = forms;
@@ -142,14 +166,15 @@ TEST(SkinFile, EachKindOfBrokenFileNamesTheElementAndTheProblemAndKeepsASkin) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         // From the built-in skin...
-        TSkin fresh;
-        EXPECT_FALSE(fresh.LoadSkin(WriteSkin(dir, c.content)));
+        TSkin fresh{recorderskin::FallbackSkin()};
+        EXPECT_FALSE(fresh.LoadSkin(WriteSkin(dir, c.content), recorderskin::CheckRecorderSkin));
         EXPECT_EQ(fresh.LastError(), c.message);
         ExpectRecorderElements(fresh);
         // ...and after a good skin, which stays.
-        TSkin loaded;
-        ASSERT_TRUE(loaded.LoadSkin(DefaultSkinPath())) << loaded.LastError().toStdString();
-        EXPECT_FALSE(loaded.LoadSkin(WriteSkin(dir, c.content)));
+        TSkin loaded{recorderskin::FallbackSkin()};
+        ASSERT_TRUE(loaded.LoadSkin(DefaultSkinPath(), recorderskin::CheckRecorderSkin))
+            << loaded.LastError().toStdString();
+        EXPECT_FALSE(loaded.LoadSkin(WriteSkin(dir, c.content), recorderskin::CheckRecorderSkin));
         EXPECT_EQ(loaded.LastError(), c.message);
         QWidget window;
         loaded.ApplySkinForm(&window, "mp3recorder");
@@ -157,64 +182,17 @@ TEST(SkinFile, EachKindOfBrokenFileNamesTheElementAndTheProblemAndKeepsASkin) {
             << "the default skin, not the fallback, is still in use";
     }
 
-    TSkin missing;
-    EXPECT_FALSE(missing.LoadSkin(dir.filePath("nothere/mp3enc.skn")));
+    TSkin missing{recorderskin::FallbackSkin()};
+    EXPECT_FALSE(
+        missing.LoadSkin(dir.filePath("nothere/mp3enc.skn"), recorderskin::CheckRecorderSkin));
     EXPECT_TRUE(missing.LastError().startsWith("mp3enc.skn: the skin file does not exist"))
         << missing.LastError().toStdString();
     ExpectRecorderElements(missing);
 }
 
 TEST(SkinFile, BuiltInFallbackMeetsTheProgramsNeeds) {
-    EXPECT_EQ(skinfallback::CheckRecorderSkin(*skinfallback::FallbackSkin(), "built-in"), "");
-    TSkin skin;
+    EXPECT_EQ(recorderskin::CheckRecorderSkin(*recorderskin::FallbackSkin(), "built-in"), "");
+    TSkin skin{recorderskin::FallbackSkin()};
     EXPECT_EQ(skin.LastError(), "");
     ExpectRecorderElements(skin);
-}
-
-TEST(SkinFile, FindObjectMatchesTheWholeNameWithCase) {
-    TSkin skin;
-    ASSERT_TRUE(skin.LoadSkin(DefaultSkinPath()));
-    QWidget window;
-    EXPECT_EQ(skin.GetSkinForm(&window), nullptr);
-    skin.ApplySkin(&window);
-    skin.ApplySkinForm(&window, "mp3recorder");
-    SkinForm* form = skin.GetSkinForm(&window);
-    ASSERT_NE(form, nullptr);
-    ASSERT_NE(form->FindObject("play"), nullptr);
-    EXPECT_EQ(form->FindObject("play")->GetName(), "play");
-    for (const char* near : {"Play", "PLAY", "play ", " play", "pla", "playy", "", "s_Time"})
-        EXPECT_EQ(form->FindObject(near), nullptr) << '"' << near << '"';
-    // Optional elements the default skin leaves out are simply absent.
-    EXPECT_EQ(form->FindObject("showp"), nullptr);
-    // Each form has its own names: "ok" lives only on the options form.
-    EXPECT_EQ(form->FindObject("ok"), nullptr);
-}
-
-TEST(SkinFile, HostileInputGivesAMessageNotACrash) {
-    QByteArray deep;
-    for (int i = 0; i < 5000; ++i)
-        deep += '[';
-    const std::vector<QByteArray> inputs = {
-        "",
-        deep,
-        "{\"forms\": 7}",
-        "{\"forms\": [{\"name\": \"a\", \"size\": [1e300, 5], \"elements\": []}]}",
-        "{\"forms\": [{\"name\": \"a\", \"size\": [10, 10], \"elements\": [{\"name\": \"b\", \"kind\": \"slider\", "
-        "\"rect\": [0, 0, 10, 10], \"range\": [5, 5]}]}]}",
-        "{\"images\": {\"x\": \"!!!\"}, \"forms\": []}",
-        "{\"images\": {\"x\": \"iVBORw0KGgoAAAANSUhEUgAAAAEAAAAB\"}, \"forms\": []}",
-        "{\"forms\": [{\"name\": \"a\", \"size\": [10, 10], \"shape\": {\"type\": \"polygon\", \"points\": [[1, 1]]}, "
-        "\"elements\": []}]}",
-        "{\"forms\": [{\"name\": \"a\", \"size\": [10, 10], \"elements\": [{\"name\": \"b\", \"kind\": \"text\", "
-        "\"rect\": [0, 0, 10, 10], \"font\": {\"size\": 100000}}]}]}",
-    };
-    for (const QByteArray& input : inputs) {
-        const SkinParseResult r = ParseSkin(input, "x.skn");
-        EXPECT_FALSE(r.ok()) << input.left(80).toStdString();
-        EXPECT_TRUE(r.error.startsWith("x.skn: ")) << r.error.toStdString();
-    }
-    // A valid skin need not be the recorder's: the parser alone accepts any forms.
-    const SkinParseResult tiny = ParseSkin(
-        "{\"forms\": [{\"name\": \"a\", \"size\": [10, 10], \"elements\": []}]}", "x.skn");
-    EXPECT_TRUE(tiny.ok()) << tiny.error.toStdString();
 }

@@ -4,6 +4,7 @@
 #include "appstate.h"
 #include "fakeports.h"
 #include "formatcatalogue.h"
+#include "recorderskin.h"
 #include "skindispatch.h"
 #include "taudiofile2.h"
 #include "testaudio.h"
@@ -103,7 +104,8 @@ protected:
     ListTest()
         : ini(dir.filePath("tarnoRecord.ini")),
           fm_list(state, ini, prompts, display, AudioFilepaly, skin, actions, &main) {
-        skin.LoadSkin(QString(TARNO_SOURCE_DIR) + "/resources/mp3enc.skn");
+        skin.LoadSkin(QString(TARNO_SOURCE_DIR) + "/resources/mp3enc.skn",
+                      recorderskin::CheckRecorderSkin);
     }
 
     QString Make(const QString& name, TestFormat format, double seconds) {
@@ -140,7 +142,7 @@ protected:
     FakePrompts prompts;
     FakeDisplay display;
     TAudioFile2 AudioFilepaly;
-    TSkin skin;
+    TSkin skin{recorderskin::FallbackSkin()};
     FakeActions actions;
     QWidget main;
     Tfm_list fm_list;

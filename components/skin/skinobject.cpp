@@ -1,0 +1,51 @@
+#include "skinobject.h"
+
+#include <algorithm>
+
+QString SkinObject::GetName() const {
+    return e_->name;
+}
+
+SkinRect SkinObject::GetRect() const {
+    return e_->rect;
+}
+
+void SkinObject::SetRect(const SkinRect& rect) {
+    if (form_)
+        form_->Remember(e_->rect);
+    e_->rect = rect;
+}
+
+bool SkinObject::IsVisible() const {
+    return e_->visible;
+}
+
+void SkinObject::SetVisible(bool visible) {
+    if (e_->visible == visible)
+        return;
+    e_->visible = visible;
+    if (form_)
+        form_->Repaint(e_->rect);
+}
+
+void SkinObject::Redraw() {
+    if (form_)
+        form_->Repaint(e_->rect);
+}
+
+QString SkinObject::GetText() const {
+    return e_->text;
+}
+
+void SkinObject::SetText(const QString& text) {
+    e_->text = text;
+}
+
+int SkinObject::GetPosition() const {
+    return e_->kind == SkinKind::Slider ? e_->position : 0;
+}
+
+void SkinObject::SetPosition(int position) {
+    if (e_->kind == SkinKind::Slider)
+        e_->position = std::clamp(position, e_->minimum, e_->maximum);
+}

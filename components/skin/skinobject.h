@@ -1,0 +1,50 @@
+#pragma once
+
+#include "skinmodel.h"
+
+#include <QString>
+
+// What an element object needs of the applied form that draws it.
+class SkinRepaintTarget {
+public:
+    // An area the element covered before a change; it is repainted with the next Repaint.
+    virtual void Remember(const SkinRect& oldArea) = 0;
+    // Repaints `area` and every area remembered since the last repaint.
+    virtual void Repaint(const SkinRect& area) = 0;
+
+protected:
+    ~SkinRepaintTarget() = default;
+};
+
+// One element of an applied skin form. Text, rectangle and position changes take effect on screen
+// at the next Redraw; a visibility change shows at once (callers hide whole groups without a
+// Redraw). The object lives as long as the TSkin that made it, even after RemoveSkin.
+class SkinObject {
+public:
+    QString GetName() const;
+    SkinRect GetRect() const;
+    void SetRect(const SkinRect& rect);
+    bool IsVisible() const;
+    void SetVisible(bool visible);
+    void Redraw();
+    QString GetText() const;
+    void SetText(const QString& text);
+    int GetPosition() const; // sliders: within the element's range
+    void SetPosition(int position);
+
+    // For the engine: the element's model and the applied form that draws it.
+    SkinObject(SkinRepaintTarget* form, SkinElementModel* element) : form_(form), e_(element) {}
+    SkinElementModel* Model() const { return e_; }
+
+private:
+    SkinRepaintTarget* form_;
+    SkinElementModel* e_;
+};
+
+// A skin form applied to one window.
+class SkinForm {
+public:
+    virtual ~SkinForm() = default;
+    // Nothing (nullptr) when the form has no element of that exact name.
+    virtual SkinObject* FindObject(const QString& name) = 0;
+};
