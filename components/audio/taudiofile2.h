@@ -5,7 +5,6 @@
 #include "taudiofile2lameenc.h"
 
 #include <QString>
-
 #include <cstdint>
 #include <memory>
 

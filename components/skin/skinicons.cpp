@@ -3,7 +3,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
-
 #include <cmath>
 #include <functional>
 #include <map>
@@ -295,7 +294,9 @@ const QStringList& Names() {
     return names;
 }
 
-bool Exists(const QString& name) { return Table().count(name) != 0; }
+bool Exists(const QString& name) {
+    return Table().count(name) != 0;
+}
 
 void Paint(QPainter& painter, const QString& name, const QRectF& box, const QColor& color) {
     const auto it = Table().find(name);

@@ -8,7 +8,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygon>
-
 #include <algorithm>
 #include <cmath>
 
@@ -101,8 +100,8 @@ void PaintText(QPainter& p, const QRectF& box, const SkinElementModel& e, const 
     p.setFont(font);
     p.setPen(color);
     // One line, cut with an ellipsis when it does not fit: a long file name must not spill.
-    const QString shown = QFontMetrics(font).elidedText(e.text, Qt::ElideRight,
-                                                        static_cast<int>(std::ceil(box.width())) + 1);
+    const QString shown = QFontMetrics(font).elidedText(
+        e.text, Qt::ElideRight, static_cast<int>(std::ceil(box.width())) + 1);
     p.drawText(box, e.align | Qt::TextSingleLine, shown);
 }
 

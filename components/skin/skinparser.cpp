@@ -10,7 +10,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
-
 #include <cmath>
 #include <set>
 
@@ -190,8 +189,8 @@ SkinFont Parser::Font(const QJsonValue& v) const {
     if (o.contains(QLatin1String("family")))
         font.family = String(o.value(QLatin1String("family")), QStringLiteral("font family"));
     if (o.contains(QLatin1String("size")))
-        font.pixelSize = Integer(o.value(QLatin1String("size")), QStringLiteral("font size"), 1,
-                                 kMaxFontSize);
+        font.pixelSize =
+            Integer(o.value(QLatin1String("size")), QStringLiteral("font size"), 1, kMaxFontSize);
     if (o.contains(QLatin1String("bold")))
         font.bold = Bool(o.value(QLatin1String("bold")), QStringLiteral("font bold"));
     if (o.contains(QLatin1String("italic")))
@@ -281,17 +280,15 @@ SkinShape Parser::Shape(const QJsonValue& v, const SkinFormModel& form) const {
     if (type == QLatin1String("polygon")) {
         shape.kind = SkinShape::Kind::Polygon;
         const QJsonValue pts = o.value(QLatin1String("points"));
-        if (!pts.isArray() || pts.toArray().size() < 3 ||
-            pts.toArray().size() > kMaxPolygonPoints)
+        if (!pts.isArray() || pts.toArray().size() < 3 || pts.toArray().size() > kMaxPolygonPoints)
             Fail(QStringLiteral("a polygon shape needs 3 to %1 points like [x, y]")
                      .arg(kMaxPolygonPoints));
         for (const QJsonValue& p : pts.toArray()) {
             const QJsonArray a = p.toArray();
             if (!p.isArray() || a.size() != 2)
                 Fail(QStringLiteral("a polygon point must be [x, y]"));
-            shape.points.emplace_back(
-                Integer(a[0], QStringLiteral("polygon x"), 0, form.width),
-                Integer(a[1], QStringLiteral("polygon y"), 0, form.height));
+            shape.points.emplace_back(Integer(a[0], QStringLiteral("polygon x"), 0, form.width),
+                                      Integer(a[1], QStringLiteral("polygon y"), 0, form.height));
         }
         return shape;
     }
@@ -376,7 +373,8 @@ SkinElementModel Parser::Element(const QJsonObject& raw, const SkinFormModel& fo
             Fail(QStringLiteral("unknown icon %1").arg(Quoted(e.icon)));
     }
     if (o.contains(QLatin1String("iconSize")))
-        e.iconSize = Number(o.value(QLatin1String("iconSize")), QStringLiteral("iconSize"), 0.05, 1);
+        e.iconSize =
+            Number(o.value(QLatin1String("iconSize")), QStringLiteral("iconSize"), 0.05, 1);
     if (o.contains(QLatin1String("image"))) {
         e.image = String(o.value(QLatin1String("image")), QStringLiteral("image"));
         if (!model_->images.count(e.image))
@@ -398,8 +396,8 @@ SkinElementModel Parser::Element(const QJsonObject& raw, const SkinFormModel& fo
             e.position = Integer(o.value(QLatin1String("position")), QStringLiteral("position"),
                                  e.minimum, e.maximum);
         if (o.contains(QLatin1String("orientation"))) {
-            const QString d = String(o.value(QLatin1String("orientation")),
-                                     QStringLiteral("orientation"));
+            const QString d =
+                String(o.value(QLatin1String("orientation")), QStringLiteral("orientation"));
             if (d == QLatin1String("vertical"))
                 e.vertical = true;
             else if (d != QLatin1String("horizontal"))
@@ -428,7 +426,8 @@ SkinFormModel Parser::Form(const QJsonObject& o) {
     SkinFormModel form;
     form_ = QString();
     element_ = QString();
-    if (!o.value(QLatin1String("name")).isString() || o.value(QLatin1String("name")).toString().isEmpty())
+    if (!o.value(QLatin1String("name")).isString() ||
+        o.value(QLatin1String("name")).toString().isEmpty())
         Fail(QStringLiteral("form %1 has no name").arg(model_->forms.size() + 1));
     form.name = o.value(QLatin1String("name")).toString();
     form_ = form.name;
@@ -455,7 +454,8 @@ SkinFormModel Parser::Form(const QJsonObject& o) {
     std::set<QString> names;
     for (const QJsonValue& v : elements.toArray()) {
         element_ = QString();
-        const QJsonObject eo = Object(v, QStringLiteral("element %1").arg(form.elements.size() + 1));
+        const QJsonObject eo =
+            Object(v, QStringLiteral("element %1").arg(form.elements.size() + 1));
         SkinElementModel e = Element(eo, form);
         if (!names.insert(e.name).second)
             Fail(QStringLiteral("the name is used twice in this form"));
@@ -514,7 +514,8 @@ SkinParseResult LoadSkinFile(const QString& path) {
     if (!file.exists())
         return {nullptr, QStringLiteral("%1: the skin file does not exist (%2)").arg(name, path)};
     if (!file.open(QIODevice::ReadOnly))
-        return {nullptr, QStringLiteral("%1: cannot read the skin file: %2").arg(name, file.errorString())};
+        return {nullptr,
+                QStringLiteral("%1: cannot read the skin file: %2").arg(name, file.errorString())};
     // A skin is a few hundred kilobytes at most; refuse anything absurd before reading it.
     if (file.size() > 32 * 1024 * 1024)
         return {nullptr, QStringLiteral("%1: the skin file is larger than 32 MB").arg(name)};

@@ -2,7 +2,6 @@
 
 #include <QPaintEvent>
 #include <QPainter>
-
 #include <algorithm>
 #include <cmath>
 
@@ -43,20 +42,61 @@ void TAmpBar2::SetMax(int max) {
     update();
 }
 
-void TAmpBar2::SetStyle(BarStyle style) { style_ = style; update(); }
-void TAmpBar2::SetOrientation(Qt::Orientation orientation) { orientation_ = orientation; update(); }
-void TAmpBar2::SetBorderStyle(BarBorder border) { border_ = border; update(); }
-void TAmpBar2::SetTickInterval(int pixels) { tickInterval_ = std::max(1, pixels); update(); }
-void TAmpBar2::SetTickWidth(int pixels) { tickWidth_ = std::max(1, pixels); update(); }
-void TAmpBar2::SetPickWidthPercent(int percent) { pickWidthPercent_ = std::clamp(percent, 0, 100); update(); }
-void TAmpBar2::SetSpeed(int percentPerSecond) { speed_ = std::max(0, percentPerSecond); }
-void TAmpBar2::SetTickColor(const QColor& c) { tickColor_ = c; update(); }
-void TAmpBar2::SetPickColor(const QColor& c) { pickColor_ = c; update(); }
-void TAmpBar2::SetTickBackColor(const QColor& c) { tickBackColor_ = c; update(); }
-void TAmpBar2::SetBackColor(const QColor& c) { backColor_ = c; update(); }
-void TAmpBar2::SetBorderColor(const QColor& c) { borderColor_ = c; update(); }
-void TAmpBar2::SetHotColor(const QColor& c) { hotColor_ = c; update(); }
-void TAmpBar2::SetHotPercent(int percent) { hotPercent_ = std::clamp(percent, 0, 100); update(); }
+void TAmpBar2::SetStyle(BarStyle style) {
+    style_ = style;
+    update();
+}
+void TAmpBar2::SetOrientation(Qt::Orientation orientation) {
+    orientation_ = orientation;
+    update();
+}
+void TAmpBar2::SetBorderStyle(BarBorder border) {
+    border_ = border;
+    update();
+}
+void TAmpBar2::SetTickInterval(int pixels) {
+    tickInterval_ = std::max(1, pixels);
+    update();
+}
+void TAmpBar2::SetTickWidth(int pixels) {
+    tickWidth_ = std::max(1, pixels);
+    update();
+}
+void TAmpBar2::SetPickWidthPercent(int percent) {
+    pickWidthPercent_ = std::clamp(percent, 0, 100);
+    update();
+}
+void TAmpBar2::SetSpeed(int percentPerSecond) {
+    speed_ = std::max(0, percentPerSecond);
+}
+void TAmpBar2::SetTickColor(const QColor& c) {
+    tickColor_ = c;
+    update();
+}
+void TAmpBar2::SetPickColor(const QColor& c) {
+    pickColor_ = c;
+    update();
+}
+void TAmpBar2::SetTickBackColor(const QColor& c) {
+    tickBackColor_ = c;
+    update();
+}
+void TAmpBar2::SetBackColor(const QColor& c) {
+    backColor_ = c;
+    update();
+}
+void TAmpBar2::SetBorderColor(const QColor& c) {
+    borderColor_ = c;
+    update();
+}
+void TAmpBar2::SetHotColor(const QColor& c) {
+    hotColor_ = c;
+    update();
+}
+void TAmpBar2::SetHotPercent(int percent) {
+    hotPercent_ = std::clamp(percent, 0, 100);
+    update();
+}
 
 void TAmpBar2::AdvanceTime(int ms) {
     if (ms <= 0)
@@ -68,19 +108,24 @@ void TAmpBar2::AdvanceTime(int ms) {
         return;
     }
     const int before = heldMs_;
-    heldMs_ = static_cast<int>(std::min<long long>(1LL << 30, static_cast<long long>(heldMs_) + ms));
+    heldMs_ =
+        static_cast<int>(std::min<long long>(1LL << 30, static_cast<long long>(heldMs_) + ms));
     const int falling = heldMs_ - std::max(before, kPeakHoldMs);
     if (falling <= 0 || speed_ == 0)
         return;
     const double range = double(max_) - double(min_);
-    const auto drop = static_cast<long long>(std::llround(range * speed_ / 100.0 * falling / 1000.0));
-    peak_ = static_cast<int>(std::max<long long>(value_, static_cast<long long>(peak_) - std::max(1LL, drop)));
+    const auto drop =
+        static_cast<long long>(std::llround(range * speed_ / 100.0 * falling / 1000.0));
+    peak_ = static_cast<int>(
+        std::max<long long>(value_, static_cast<long long>(peak_) - std::max(1LL, drop)));
     if (peak_ <= value_)
         timer_.stop();
     update();
 }
 
-void TAmpBar2::Tick() { AdvanceTime(static_cast<int>(clock_.restart())); }
+void TAmpBar2::Tick() {
+    AdvanceTime(static_cast<int>(clock_.restart()));
+}
 
 int TAmpBar2::Lit(int v, int length) const {
     const double range = double(max_) - double(min_);
@@ -104,11 +149,13 @@ void TAmpBar2::Paint(QPainter& p, const QRect& area) const {
     // A span along the bar, from `from` for `size` pixels, as a rectangle; vertical bars fill
     // upwards.
     const auto span = [&](int from, int size) {
-        return horizontal ? QRect(inner.left() + from, inner.top(), size, inner.height())
-                          : QRect(inner.left(), inner.bottom() + 1 - from - size, inner.width(), size);
+        return horizontal
+                   ? QRect(inner.left() + from, inner.top(), size, inner.height())
+                   : QRect(inner.left(), inner.bottom() + 1 - from - size, inner.width(), size);
     };
     const int lit = Lit(value_, length);
-    const int hot = hotPercent_ > 0 ? static_cast<int>(std::lround(length * hotPercent_ / 100.0)) : length;
+    const int hot =
+        hotPercent_ > 0 ? static_cast<int>(std::lround(length * hotPercent_ / 100.0)) : length;
     if (style_ == BarStyle::Solid) {
         p.fillRect(span(0, length), tickBackColor_);
         p.fillRect(span(0, std::min(lit, hot)), tickColor_);
@@ -122,7 +169,8 @@ void TAmpBar2::Paint(QPainter& p, const QRect& area) const {
         }
     }
     if (pickWidthPercent_ > 0 && peak_ > min_) {
-        const int width = std::max(1, static_cast<int>(std::lround(length * pickWidthPercent_ / 100.0)));
+        const int width =
+            std::max(1, static_cast<int>(std::lround(length * pickWidthPercent_ / 100.0)));
         const int end = std::max(width, Lit(peak_, length));
         p.fillRect(span(end - width, width), pickColor_);
     }

@@ -7,7 +7,6 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -38,7 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         SkinFormMask(form);
         for (int y = -1; y <= form.height; y += std::max(1, form.height / 7))
             for (int x = -1; x <= form.width; x += std::max(1, form.width / 7))
-                if (const SkinElementModel* e = HitTest(form, QPoint(x, y)); e && e->kind == SkinKind::Slider) {
+                if (const SkinElementModel* e = HitTest(form, QPoint(x, y));
+                    e && e->kind == SkinKind::Slider) {
                     const int p = SliderPositionAt(*e, QPoint(x, y));
                     if (p < e->minimum || p > e->maximum)
                         __builtin_trap();

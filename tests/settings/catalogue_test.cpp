@@ -42,8 +42,8 @@ TEST(Catalogue, NumericTablesAndTheirDialogTexts) {
     EXPECT_EQ(WavBitsEntries(),
               (QStringList{"2 bps", "3 bps", "4 bps", "5 bps", "8 bps", "16 bps", "32 bps"}));
     EXPECT_EQ(WavBits(6), 32);
-    EXPECT_EQ(RawBitsEntries(), (QStringList{"2 BPS", "3 BPS", "4 BPS ", "5 BPS", "8 BPS",
-                                             "16 BPS", "24 BPS", "32 BPS"}));
+    EXPECT_EQ(RawBitsEntries(), (QStringList{"2 BPS", "3 BPS", "4 BPS ", "5 BPS", "8 BPS", "16 BPS",
+                                             "24 BPS", "32 BPS"}));
     EXPECT_EQ(RawBits(6), 24);
     EXPECT_EQ(RawBits(7), 32);
     EXPECT_EQ(Channels(0), 1);

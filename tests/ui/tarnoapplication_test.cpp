@@ -4,7 +4,6 @@
 #include "tarnoapplication.h"
 
 #include <QTimer>
-
 #include <cstdio>
 #include <cstdlib>
 #include <string>

@@ -5,7 +5,6 @@
 #include "skintestfiles.h"
 
 #include <gtest/gtest.h>
-
 #include <set>
 
 namespace {
@@ -31,7 +30,8 @@ int CountNear(const QImage& image, const QRect& area, const QColor& colour) {
     for (int y = area.top(); y <= area.bottom(); ++y)
         for (int x = area.left(); x <= area.right(); ++x) {
             const QColor c = image.pixelColor(x, y);
-            if (std::abs(c.red() - colour.red()) < 40 && std::abs(c.green() - colour.green()) < 40 &&
+            if (std::abs(c.red() - colour.red()) < 40 &&
+                std::abs(c.green() - colour.green()) < 40 &&
                 std::abs(c.blue() - colour.blue()) < 40)
                 ++n;
         }
@@ -141,7 +141,8 @@ TEST(SkinHitTest, TopmostVisibleElementAndTheBackground) {
     const SkinElementModel& bar = *l.form.Find("play_bar");
     const QPoint mid((bar.rect.left + bar.rect.right) / 2, (bar.rect.top + bar.rect.bottom) / 2);
     EXPECT_FALSE(TakesMouse(*HitTest(l.form, mid)));
-    l.form.Find("pb1")->visible = l.form.Find("pb2")->visible = l.form.Find("play_bar")->visible = true;
+    l.form.Find("pb1")->visible = l.form.Find("pb2")->visible = l.form.Find("play_bar")->visible =
+        true;
     EXPECT_EQ(nameAt(mid.x(), mid.y()), "play_bar");
 }
 

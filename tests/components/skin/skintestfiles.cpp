@@ -4,7 +4,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
-QString DefaultSkinPath() { return QStringLiteral(TARNO_SOURCE_DIR "/resources/mp3enc.skn"); }
+QString DefaultSkinPath() {
+    return QStringLiteral(TARNO_SOURCE_DIR "/resources/mp3enc.skn");
+}
 
 QByteArray DefaultSkinText() {
     QFile f(DefaultSkinPath());

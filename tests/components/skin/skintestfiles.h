@@ -4,12 +4,13 @@
 #include <QJsonObject>
 #include <QString>
 #include <QTemporaryDir>
-
 #include <functional>
 #include <ostream>
 
 // Readable QStrings in test failures.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 
 // The default skin shipped with the program, and broken variants of it written to disk.
 QString DefaultSkinPath();

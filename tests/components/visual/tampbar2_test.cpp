@@ -2,13 +2,12 @@
 // marker and its fall.
 #include "tampbar2.h"
 
-#include <gtest/gtest.h>
-
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QImage>
 #include <QPainter>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -25,7 +24,8 @@ int Count(const QImage& image, const QColor& colour, bool vertical = false) {
     int n = 0;
     const int length = vertical ? image.height() : image.width();
     for (int i = 0; i < length; ++i) {
-        const QRgb px = vertical ? image.pixel(image.width() / 2, i) : image.pixel(i, image.height() / 2);
+        const QRgb px =
+            vertical ? image.pixel(image.width() / 2, i) : image.pixel(i, image.height() / 2);
         n += px == colour.rgb();
     }
     return n;
