@@ -3,6 +3,7 @@
 #include "formatcatalogue.h"
 #include "ports.h"
 #include "prompts.h"
+#include "rawcodec.h"
 #include "settingstable.h"
 #include "taudiofile2.h"
 #include "taudiofile2lameenc.h"
@@ -183,8 +184,15 @@ bool EncoderConfig::ConfigureOgg(bool userNamed) {
 void EncoderConfig::ConfigureRaw() {
     // One codec code per stored index, whichever way the file was named: a user-named file once
     // got the index itself, which recorded the wrong codec (PCM as nothing, A-law as PCM...).
-    const auto [codec, rate, channels, bits] = settings::ReadRawChoice(ini_);
-    fileWrite_.SetRawFormat(codec, rate, channels, bits);
+    const auto [codec, chosenRate, chosenChannels, bits] = settings::ReadRawChoice(ini_);
+    fileWrite_.SetRawFormat(codec, chosenRate, chosenChannels, bits);
+    // The line and the estimate say what is written, which for GSM 6.10 (8000 Hz mono only) is
+    // not what was chosen.
+    RawLayout layout;
+    std::string why;
+    const bool known = DescribeRaw(RawFormat{codec, chosenRate, chosenChannels, bits}, layout, why);
+    const int rate = known ? layout.sampleRate : chosenRate;
+    const int channels = known ? layout.channels : chosenChannels;
     Show(catalogue::ChannelName(channels) + " " + QString::number(bits) + "B " +
          QString::number(rate) + "HZ");
 

@@ -18,6 +18,8 @@
 
 namespace {
 constexpr int kDiskCheckMs = 60 * 1000;
+// While paused, the time display is shown and hidden in turn: a blink about once a second.
+constexpr int kPausedBlinkMs = 500;
 constexpr int kBlockMs = 300;
 constexpr settings::Reader kStart = settings::Reader::RecordingStart;
 } // namespace
@@ -30,6 +32,24 @@ RecordingControl::RecordingControl(const RecordingParts& parts)
     diskTimer_.setInterval(kDiskCheckMs);
     connect(&diskTimer_, &QTimer::timeout, this,
             [this] { HandleFailures(failureHandler_, [this] { CheckDiskSpace(); }); });
+    pausedBlink_.setInterval(kPausedBlinkMs);
+    connect(&pausedBlink_, &QTimer::timeout, this, [this] {
+        timeShown_ = !timeShown_;
+        p_.display.SetVisible("s_time", timeShown_, true);
+    });
+}
+
+void RecordingControl::ShowPaused(bool paused) {
+    if (paused == pausedBlink_.isActive())
+        return;
+    if (paused) {
+        pausedBlink_.start();
+    } else {
+        pausedBlink_.stop();
+        if (!timeShown_)
+            p_.display.SetVisible("s_time", true, true);
+    }
+    timeShown_ = true;
 }
 
 RecordingControl::~RecordingControl() {
@@ -119,6 +139,7 @@ void RecordingControl::StartRecording() {
 
     if (s.record_paused) {
         s.record_paused = false;
+        ShowPaused(false);
         Capture([this] { p_.record.StartCapture(); });
         TellFallback();
         return;
@@ -228,6 +249,7 @@ void RecordingControl::ReturnToIdle() {
     s.recording = false;
     s.stopping = false;
     s.record_paused = false;
+    ShowPaused(false);
     diskTimer_.stop();
     if (inhibited_) {
         inhibitor_->Release();
@@ -290,6 +312,7 @@ void RecordingControl::ToggleRecordPause() {
         Capture([this] { p_.record.StartCapture(); });
     }
     s.record_paused = !s.record_paused;
+    ShowPaused(s.record_paused);
 }
 
 void RecordingControl::AudioRecord1Timer(qint64 CurrentSamples, int LevelLeft, int LevelRight) {

@@ -102,6 +102,8 @@ public:
     static QString LostAudioText(std::int64_t lostMs, const QString& fileName);
 
 private:
+    // The look of a paused recording: the time display blinks until it resumes or stops.
+    void ShowPaused(bool paused);
     // A capture that could not start: the file just created goes again, the display is idle.
     void AbandonStart();
     // Tells the user once when the capture fell back to "Default input".
@@ -125,6 +127,8 @@ private:
     SleepInhibitor* inhibitor_;
     DiskWatch diskWatch_;
     QTimer diskTimer_;
+    QTimer pausedBlink_; // runs only while the recording is paused
+    bool timeShown_ = true;
     bool inhibited_ = false;
     bool writeFailed_ = false;
     FailureHandler failureHandler_;

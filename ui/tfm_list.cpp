@@ -146,7 +146,7 @@ void Tfm_list::lvDblClick() {
 }
 
 void Tfm_list::PlaceBelow(const QWidget& main) {
-    move(main.x() + 7, main.y() + main.height() - 20);
+    move(main.x() + kLeftInset, main.y() + main.height() - kBottomOverlap);
 }
 
 int Tfm_list::Count() const {

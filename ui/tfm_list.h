@@ -45,7 +45,10 @@ public:
     // Removes every entry.
     void Clear();
 
-    // Moves this window so that it hangs below `main`: left + 7, top + height - 20.
+    // Moves this window so that it hangs below `main`: left + 7, top + height - 20. The main
+    // window's skin keeps its elements out of that bottom strip.
+    static constexpr int kLeftInset = 7;
+    static constexpr int kBottomOverlap = 20;
     void PlaceBelow(const QWidget& main);
 
     int Count() const override;

@@ -88,6 +88,12 @@ TEST(EncoderConfig, EveryFormatAndModeShowsItsDescription) {
         {"RAW defaults", 4, false, {}, "", "Stereo 16B 44100HZ"},
         {"RAW 24 bits", 4, false, {{"raw/b", 6}}, "", "Stereo 24B 44100HZ"},
         {"RAW 32 bits mono", 4, true, {{"raw/b", 7}, {"raw/c", 0}}, "", "Mono 32B 44100HZ"},
+        {"RAW GSM 6.10: 8000 Hz mono whatever was chosen",
+         4,
+         false,
+         {{"raw/format", 3}},
+         "",
+         "Mono 16B 8000HZ"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -106,6 +112,15 @@ TEST(EncoderConfig, EveryFormatAndModeShowsItsDescription) {
         }
         EXPECT_TRUE(r.prompts.messages.isEmpty());
     }
+}
+
+// The free-space warning counts what the file takes: GSM 6.10 at 8000 Hz mono, 33 bytes per 160
+// samples, even when 44100 Hz stereo was chosen.
+TEST(EncoderConfig, RawEstimateCountsWhatIsWritten) {
+    ConfigRig r;
+    r.ini.WriteInteger("raw", "format", 3);
+    ASSERT_TRUE(r.config.ConfigureFormat(4, false));
+    EXPECT_EQ(r.config.BytesPerMinute(), 8000 * 33 / 160 * 60);
 }
 
 TEST(EncoderConfig, Mp3ValuesReachTheEncoderObject) {

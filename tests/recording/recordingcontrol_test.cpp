@@ -321,6 +321,37 @@ TEST(RecordingControl, PauseAndResumeKeepTheTimeAndOnlyTheRecordedSpans) {
     EXPECT_NEAR(audio.durationMs, 3000, 300);
 }
 
+// A paused recording must not look stalled: its time blinks until it resumes or stops.
+TEST(RecordingControl, APausedRecordingBlinksItsTimeUntilItResumesOrStops) {
+    SimRig t;
+    RecordingRig& r = t.rig;
+    r.ini.WriteInteger("output", "format", 1);
+    const auto blinks = [&r] { return r.display.log.filter("visible s_time=").size(); };
+
+    r.Start();
+    t.backend->Advance(600);
+    SpinFor(1200);
+    EXPECT_EQ(blinks(), 0) << "a running recording shows its time steadily";
+
+    r.Pause();
+    SpinFor(1200);
+    EXPECT_GE(blinks(), 2) << "hidden and shown again within a second and a bit";
+    r.Start(); // resumes
+    EXPECT_FALSE(r.display.hidden.contains("s_time"));
+    const int atResume = blinks();
+    SpinFor(1200);
+    EXPECT_EQ(blinks(), atResume) << "no blinking once resumed";
+
+    r.Pause();
+    SpinFor(600);
+    EXPECT_TRUE(r.display.hidden.contains("s_time")) << "half a second into the pause";
+    r.Stop();
+    EXPECT_FALSE(r.display.hidden.contains("s_time")) << "a stop while hidden shows it again";
+    const int atStop = blinks();
+    SpinFor(1200);
+    EXPECT_EQ(blinks(), atStop);
+}
+
 TEST(RecordingControl, FailingWriteStopsListsAndKeepsTheFileUpToTheFailure) {
     SimRig t;
     RecordingRig& r = t.rig;

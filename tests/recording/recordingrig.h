@@ -21,6 +21,7 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QMap>
+#include <QSet>
 #include <QStringList>
 #include <QTimer>
 #include <deque>
@@ -36,7 +37,13 @@ public:
         log << "text " + element + "=" + text;
     }
     QString GetText(const QString& element) const override { return texts.value(element); }
-    void SetVisible(const QString&, bool, bool) override {}
+    void SetVisible(const QString& element, bool visible, bool) override {
+        if (visible)
+            hidden.remove(element);
+        else
+            hidden.insert(element);
+        log << QString("visible %1=%2").arg(element).arg(visible ? 1 : 0);
+    }
     int GetPosition(const QString&) const override { return 0; }
     void SetPosition(const QString&, int) override {}
     void ShowDisplay(bool visible) override {
@@ -51,6 +58,7 @@ public:
     }
 
     QMap<QString, QString> texts;
+    QSet<QString> hidden;
     QStringList log;
     bool shown = false;
     int meterLeft = -1, meterRight = -1, meterCalls = 0;

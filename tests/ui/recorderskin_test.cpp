@@ -4,6 +4,7 @@
 #include "recorderskin.h"
 #include "skinparser.h"
 #include "skintestfiles.h"
+#include "tfm_list.h"
 #include "tskin.h"
 
 #include <QJsonArray>
@@ -53,6 +54,9 @@ TEST(SkinFile, DefaultSkinHoldsTheThreeFormsAndEveryElementInItsPlace) {
     EXPECT_EQ(main->Find("s_time")->text, "00:00:00");
     EXPECT_EQ(main->Find("play_bar")->maximum, 9820);
     EXPECT_EQ(main->Find("spb")->maximum, 65534);
+    // The list window hangs over the main window's bottom strip: nothing may lie under it.
+    for (const SkinElementModel& e : main->elements)
+        EXPECT_LE(e.rect.bottom, main->height - Tfm_list::kBottomOverlap) << e.name.toStdString();
     // The program sets pb2's right edge to left + 320 at the end of a file.
     const SkinElementModel* pb1 = main->Find("pb1");
     const SkinElementModel* pb2 = main->Find("pb2");
