@@ -31,14 +31,15 @@ struct Key;
 // A press repeated by holding the key down is a new press.
 //
 // Schedule: the clock's time is compared as text (the store's locale, long time format; dates in
-// the short format) with the dialog's pickers `Begintime` and `endtime`, and in mode 2 its date
-// with `date_time`; the mode is AppState::schedule_mode (0 off, 1 every day, 2 one date). A begin
-// match calls StartRecording, an end match StopRecording while a recording is open; each match
-// acts at most once per matching text (one second with a time format showing seconds). The check
-// runs after the hot keys, on events at most once per kEventCheckMs, and on a heartbeat of
-// kHeartbeatMs so an idle program misses nothing. An event that finds a start or stop due has it
-// run at the event loop's next turn, outside that event's delivery (the start may open a dialog,
-// never in the middle of a paint); the heartbeat acts at once.
+// the short format) with the dialog's ScheduledBegin() and ScheduledEnd(), and in mode 2 its date
+// with ScheduledDate() (a value that is not in force matches nothing); the mode is
+// AppState::schedule_mode (0 off, 1 every day, 2 one date). A begin match calls StartRecording, an
+// end match StopRecording while a recording is open; each match acts at most once per matching text
+// (one second with a time format showing seconds). The check runs after the hot keys, on events at
+// most once per kEventCheckMs, and on a heartbeat of kHeartbeatMs so an idle program misses
+// nothing. An event that finds a start or stop due has it run at the event loop's next turn,
+// outside that event's delivery (the start may open a dialog, never in the middle of a paint); the
+// heartbeat acts at once.
 class AppEventFilter : public QObject {
     Q_OBJECT
 public:
@@ -86,11 +87,12 @@ private:
     AppState& state_;
     TIniFile& ini_;
     RecorderActions& actions_;
-    // The pickers' values, followed through their change signals, so the check never reaches
-    // into the dialog (at exit the dialog may go first while events still pass).
-    QTime begin_;
-    QTime end_;
-    QDate date_;
+    // The schedule in force, followed through the dialog's change signal, so the check never
+    // reaches into the dialog (at exit the dialog may go first while events still pass). An empty
+    // one is a stored text that did not read back: it neither starts nor stops anything.
+    std::optional<QTime> begin_;
+    std::optional<QTime> end_;
+    std::optional<QDate> date_;
     Clock clock_;
     FailureHandler failureHandler_;
     QTimer heartbeat_;
