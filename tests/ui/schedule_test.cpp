@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QRadioButton>
 #include <gtest/gtest.h>
+#include <string>
 
 namespace {
 
@@ -180,8 +181,9 @@ void StoreSchedule(ScheduleRig& rig, const QByteArray& mode, const QByteArray& b
             "\ndate=" + date + "\n");
 }
 
-QString Stored(const DialogRig& rig, const char* key) {
-    return rig.ini.ReadString(QStringLiteral("autorec"), QString::fromLatin1(key), QString());
+std::string Stored(const DialogRig& rig, const char* key) {
+    return rig.ini.ReadString(QStringLiteral("autorec"), QString::fromLatin1(key), QString())
+        .toStdString();
 }
 
 QLabel* UnreadLabel(const DialogRig& rig) {
@@ -256,13 +258,13 @@ TEST(Schedule, AnUnreadableStoredScheduleSurvivesSavesUntilTheUserSetsIt) {
     rig.fm_set->LoadFromStore();
     rig.fm_set->SaveSettings(); // what every recording start runs
     ASSERT_TRUE(rig.prompts.infos.isEmpty());
-    EXPECT_EQ(Stored(rig, "begintime"), begin);
+    EXPECT_EQ(Stored(rig, "begintime"), begin.toStdString());
     EXPECT_EQ(Stored(rig, "endtime"), "quarter past");
     EXPECT_EQ(Stored(rig, "date"), "15.01.27");
 
     rig.fm_set->show(); // loads again
     rig.fm_set->SaveSettings();
-    EXPECT_EQ(Stored(rig, "begintime"), begin);
+    EXPECT_EQ(Stored(rig, "begintime"), begin.toStdString());
     EXPECT_EQ(Stored(rig, "endtime"), "quarter past");
     EXPECT_EQ(Stored(rig, "date"), "15.01.27");
 
