@@ -31,15 +31,17 @@ struct Key;
 // A press repeated by holding the key down is a new press.
 //
 // Schedule: the clock's time is compared as text (the store's locale, long time format; dates in
-// the short format) with the dialog's ScheduledBegin() and ScheduledEnd(), and in mode 2 its date
-// with ScheduledDate() (a value that is not in force matches nothing); the mode is
-// AppState::schedule_mode (0 off, 1 every day, 2 one date). A begin match calls StartRecording, an
-// end match StopRecording while a recording is open; each match acts at most once per matching text
-// (one second with a time format showing seconds). The check runs after the hot keys, on events at
-// most once per kEventCheckMs, and on a heartbeat of kHeartbeatMs so an idle program misses
-// nothing. An event that finds a start or stop due has it run at the event loop's next turn,
-// outside that event's delivery (the start may open a dialog, never in the middle of a paint); the
-// heartbeat acts at once.
+// the short format) with the dialog's pickers `Begintime` and `endtime`, and in mode 2 its date
+// with `date_time`; the mode is AppState::schedule_mode (0 off, 1 every day, 2 one date). A begin
+// match calls StartRecording, an end match StopRecording while a recording is open; each match
+// acts at most once per matching text (one second with a time format showing seconds). The check
+// runs after the hot keys, on events at most once per kEventCheckMs, and on a heartbeat of
+// kHeartbeatMs so an idle program misses nothing. An event that finds a start or stop due has it
+// run at the event loop's next turn, outside that event's delivery (the start may open a dialog,
+// never in the middle of a paint); the heartbeat acts at once.
+//
+// The pickers' values count through Tfm_set::ScheduledBegin(), ScheduledEnd() and ScheduledDate():
+// a stored value the dialog could not read back is not in force and matches nothing.
 class AppEventFilter : public QObject {
     Q_OBJECT
 public:
