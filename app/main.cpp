@@ -9,6 +9,7 @@
 #include "programbuilder.h"
 #include "qtprompts.h"
 #include "settingslocation.h"
+#include "settingstable.h"
 #include "singleinstance.h"
 #include "tarnoapplication.h"
 #include "tfm_main.h"
@@ -62,6 +63,11 @@ int main(int argc, char** argv) {
     main.store = &store;
     main.dataDir = FindDataDir(QCoreApplication::applicationDirPath());
     main.defaultOutputDir = location::DefaultOutputDir(env);
+    // The open and save dialogs start where recordings go.
+    prompts.SetStartFolder([&store, dir = main.defaultOutputDir] {
+        return settings::ReadString(store, settings::kOutputDir, settings::Reader::RecordingStart,
+                                    dir);
+    });
     main.backend = MakePulseBackend("Tarno MP3 Recorder");
     main.prompts = &prompts;
     LogindInhibitor inhibitor;

@@ -177,7 +177,12 @@ QStringList ToQtFilters(const QString& pipeFilter) {
             continue;
         QString patterns = parts[i + 1];
         patterns.replace(u';', u' ');
-        out << parts[i] + " (" + patterns + ")";
+        // Most texts already end in their patterns ("MP3 files (*.mp3)"); name them once.
+        QString text = parts[i];
+        const QString shown = "(" + patterns + ")";
+        if (text.endsWith(shown))
+            text.chop(shown.size());
+        out << text.trimmed() + " " + shown;
     }
     return out;
 }

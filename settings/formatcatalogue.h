@@ -70,7 +70,8 @@ QString OpenFilter();
 // Hot-key entries "F1" .. "F12".
 QStringList HotKeyEntries();
 
-// A Delphi-style filter "A|*.a|B|*.b|" as Qt name filters "A (*.a)" ... for QFileDialog.
+// A Delphi-style filter "A|*.a|B|*.b|" as Qt name filters "A (*.a)" ... for QFileDialog. A text
+// that already ends in its patterns ("MP3 files (*.mp3)|*.mp3") shows them once.
 QStringList ToQtFilters(const QString& pipeFilter);
 
 } // namespace catalogue

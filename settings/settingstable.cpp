@@ -131,6 +131,18 @@ QDateTime ReadTime(const TIniFile& ini, const Key& key, Reader reader, const QDa
     return ini.ReadTime(Section(key), Name(key), given);
 }
 
+QString UnreadableText(const TIniFile& ini, const Key& key) {
+    if (key.type != Type::Date && key.type != Type::Time)
+        throw std::logic_error(std::string("settings: \"") + key.section + "\" \"" + key.name +
+                               "\" is neither a date nor a time");
+    const QString text = ini.ReadString(Section(key), Name(key), QString());
+    if (text.isEmpty())
+        return {};
+    const bool reads = key.type == Type::Date ? TIniFile::ParseDate(ini.Locale(), text).isValid()
+                                              : TIniFile::ParseTime(ini.Locale(), text).isValid();
+    return reads ? QString() : text;
+}
+
 void WriteInteger(TIniFile& ini, const Key& key, int value) {
     ini.WriteInteger(Section(key), Name(key), value);
 }

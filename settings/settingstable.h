@@ -160,6 +160,10 @@ bool ReadBool(const TIniFile& ini, const Key& key, Reader reader, bool given);
 QString ReadString(const TIniFile& ini, const Key& key, Reader reader, const QString& given);
 QDateTime ReadDate(const TIniFile& ini, const Key& key, Reader reader, const QDateTime& given);
 QDateTime ReadTime(const TIniFile& ini, const Key& key, Reader reader, const QDateTime& given);
+// A date or time key's stored text when it is there but reads back as neither the locale's form
+// nor ISO 8601; an empty string when it reads, or nothing is stored. Throws std::logic_error for
+// a key of another type.
+QString UnreadableText(const TIniFile& ini, const Key& key);
 
 // Writes in the key's stored spelling; a refused write raises SettingsWriteError.
 void WriteInteger(TIniFile& ini, const Key& key, int value);

@@ -286,23 +286,39 @@ QString TIniFile::TimeText(const QLocale& locale, const QTime& time) {
     return locale.toString(time, LongTimeFormat(locale));
 }
 
+QDate TIniFile::ParseDate(const QLocale& locale, const QString& text) {
+    const QString format = locale.dateFormat(QLocale::ShortFormat);
+    QDate date = locale.toDate(text, format);
+    if (date.isValid()) {
+        // A two-digit year means the century around today, not 19yy.
+        if (!format.contains(QStringLiteral("yyyy")) && format.contains(QStringLiteral("yy"))) {
+            const int now = QDate::currentDate().year();
+            while (date.year() < now - 50)
+                date = date.addYears(100);
+            while (date.year() > now + 49)
+                date = date.addYears(-100);
+        }
+        return date;
+    }
+    // A file written under another locale may hold the date in ISO form.
+    return QDate::fromString(text.trimmed(), Qt::ISODate);
+}
+
+QTime TIniFile::ParseTime(const QLocale& locale, const QString& text) {
+    const QTime time = locale.toTime(text, LongTimeFormat(locale));
+    if (time.isValid())
+        return time;
+    return QTime::fromString(text.trimmed(), Qt::ISODate);
+}
+
 QDateTime TIniFile::ReadDate(const QString& section, const QString& key,
                              const QDateTime& def) const {
     const QString value = ini::Lookup(ReadWholeFile(path_), section, key);
     if (value.isNull() || value.isEmpty())
         return def;
-    const QString format = locale_.dateFormat(QLocale::ShortFormat);
-    QDate date = locale_.toDate(value, format);
+    const QDate date = ParseDate(locale_, value);
     if (!date.isValid())
         return def;
-    // A two-digit year means the century around today, not 19yy.
-    if (!format.contains(QStringLiteral("yyyy")) && format.contains(QStringLiteral("yy"))) {
-        const int now = QDate::currentDate().year();
-        while (date.year() < now - 50)
-            date = date.addYears(100);
-        while (date.year() > now + 49)
-            date = date.addYears(-100);
-    }
     return QDateTime(date, def.time());
 }
 
@@ -315,7 +331,7 @@ QDateTime TIniFile::ReadTime(const QString& section, const QString& key,
     const QString value = ini::Lookup(ReadWholeFile(path_), section, key);
     if (value.isNull() || value.isEmpty())
         return def;
-    const QTime time = locale_.toTime(value, LongTimeFormat(locale_));
+    const QTime time = ParseTime(locale_, value);
     if (!time.isValid())
         return def;
     return QDateTime(def.date(), time);

@@ -23,7 +23,9 @@ public:
 //   crash or a full disk keeps the old file whole. Other lines, comments and key order stay.
 // - A refused write raises SettingsWriteError naming the file as opened ("tarnoRecord.ini").
 // - Dates use the locale's short date format, times its long time format without the time-zone
-//   name (so they convert back); two-digit years are read into the century around today.
+//   name (so they convert back); two-digit years are read into the century around today. Reads
+//   also take ISO 8601 ("yyyy-MM-dd", "HH:mm:ss" or "HH:mm"), so a file carried over from
+//   another locale in that form still reads; writes stay in the locale's form.
 class TIniFile {
 public:
     // `path` is the full path of the file; errors name it by its file name alone.
@@ -53,6 +55,10 @@ public:
     static QString DateText(const QLocale& locale, const QDate& date);
     static QString TimeText(const QLocale& locale, const QTime& time);
     static QString LongTimeFormat(const QLocale& locale);
+    // The reads' conversions: the locale's form first, then ISO 8601; an invalid result when
+    // neither reads.
+    static QDate ParseDate(const QLocale& locale, const QString& text);
+    static QTime ParseTime(const QLocale& locale, const QString& text);
     const QLocale& Locale() const { return locale_; }
 
 private:

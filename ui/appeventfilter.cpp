@@ -6,7 +6,6 @@
 #include "tfm_set.h"
 #include "tinifile.h"
 
-#include <QDateTimeEdit>
 #include <QKeyEvent>
 
 namespace {
@@ -16,12 +15,13 @@ constexpr int kHotKeyCount = 12; // F1..F12
 AppEventFilter::AppEventFilter(AppState& state, TIniFile& ini, RecorderActions& actions,
                                Tfm_set& fm_set, Clock clock, QObject* parent)
     : QObject(parent), state_(state), ini_(ini), actions_(actions), clock_(std::move(clock)) {
-    begin_ = fm_set.Begintime->time();
-    end_ = fm_set.endtime->time();
-    date_ = fm_set.date_time->date();
-    connect(fm_set.Begintime, &QDateTimeEdit::timeChanged, this, [this](QTime t) { begin_ = t; });
-    connect(fm_set.endtime, &QDateTimeEdit::timeChanged, this, [this](QTime t) { end_ = t; });
-    connect(fm_set.date_time, &QDateTimeEdit::dateChanged, this, [this](QDate d) { date_ = d; });
+    const auto follow = [this, &fm_set] {
+        begin_ = fm_set.ScheduledBegin();
+        end_ = fm_set.ScheduledEnd();
+        date_ = fm_set.ScheduledDate();
+    };
+    follow();
+    connect(&fm_set, &Tfm_set::scheduleChanged, this, follow);
     // The schedule must not wait for other events: an idle program still starts and stops.
     heartbeat_.setInterval(kHeartbeatMs);
     connect(&heartbeat_, &QTimer::timeout, this,
@@ -130,12 +130,12 @@ AppEventFilter::Match AppEventFilter::Matching() const {
     const QDateTime now = clock_();
     const QString nowTime = TIniFile::TimeText(locale, now.time());
     const QString nowDate = TIniFile::DateText(locale, now.date());
-    if (mode == 2 && nowDate != TIniFile::DateText(locale, date_))
+    if (mode == 2 && (!date_ || nowDate != TIniFile::DateText(locale, *date_)))
         return m;
     // The memory is the matched text, so a match fires once however many events pass within it.
     m.stamp = nowDate + QLatin1Char(' ') + nowTime;
-    m.start = nowTime == TIniFile::TimeText(locale, begin_) && lastStart_ != m.stamp;
-    m.stop = nowTime == TIniFile::TimeText(locale, end_) && lastStop_ != m.stamp;
+    m.start = begin_ && nowTime == TIniFile::TimeText(locale, *begin_) && lastStart_ != m.stamp;
+    m.stop = end_ && nowTime == TIniFile::TimeText(locale, *end_) && lastStop_ != m.stamp;
     return m;
 }
 

@@ -39,6 +39,9 @@ struct Key;
 // kHeartbeatMs so an idle program misses nothing. An event that finds a start or stop due has it
 // run at the event loop's next turn, outside that event's delivery (the start may open a dialog,
 // never in the middle of a paint); the heartbeat acts at once.
+//
+// The pickers' values count through Tfm_set::ScheduledBegin(), ScheduledEnd() and ScheduledDate():
+// a stored value the dialog could not read back is not in force and matches nothing.
 class AppEventFilter : public QObject {
     Q_OBJECT
 public:
@@ -86,11 +89,12 @@ private:
     AppState& state_;
     TIniFile& ini_;
     RecorderActions& actions_;
-    // The pickers' values, followed through their change signals, so the check never reaches
-    // into the dialog (at exit the dialog may go first while events still pass).
-    QTime begin_;
-    QTime end_;
-    QDate date_;
+    // The schedule in force, followed through the dialog's change signal, so the check never
+    // reaches into the dialog (at exit the dialog may go first while events still pass). An empty
+    // one is a stored text that did not read back: it neither starts nor stops anything.
+    std::optional<QTime> begin_;
+    std::optional<QTime> end_;
+    std::optional<QDate> date_;
     Clock clock_;
     FailureHandler failureHandler_;
     QTimer heartbeat_;

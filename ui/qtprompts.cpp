@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 
 namespace {
@@ -37,9 +38,21 @@ bool QtPrompts::YesNo(const QString& text) {
     return box.exec() == QMessageBox::Yes;
 }
 
+QString QtPrompts::StartFolder() const {
+    QString folder = startFolder_ ? startFolder_() : QString();
+    if (folder.isEmpty())
+        return {};
+    folder = QFileInfo(folder).absoluteFilePath();
+    while (!folder.isEmpty() && !QFileInfo(folder).isDir()) {
+        const QString up = QFileInfo(folder).path();
+        folder = up == folder ? QString() : up;
+    }
+    return folder;
+}
+
 QString QtPrompts::SaveFileName(const QString& filter) {
-    // No default extension and no initial folder: the caller appends the format's extension.
-    QFileDialog dialog(Owner());
+    // No default extension: the caller appends the format's extension.
+    QFileDialog dialog(Owner(), QString(), StartFolder());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters(catalogue::ToQtFilters(filter));
@@ -50,7 +63,7 @@ QString QtPrompts::SaveFileName(const QString& filter) {
 }
 
 QStringList QtPrompts::OpenFileNames(const QString& filter) {
-    QFileDialog dialog(Owner());
+    QFileDialog dialog(Owner(), QString(), StartFolder());
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setNameFilters(catalogue::ToQtFilters(filter));

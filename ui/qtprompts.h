@@ -2,6 +2,11 @@
 
 #include "prompts.h"
 
+#include <QString>
+#include <functional>
+#include <utility>
+
+class QFileDialog;
 class QWidget;
 
 // The program's message boxes and file dialogs, parented to one window.
@@ -9,6 +14,12 @@ class QtPrompts : public Prompts {
 public:
     explicit QtPrompts(QWidget* parent = nullptr) : parent_(parent) {}
     void SetParent(QWidget* parent) { parent_ = parent; }
+    // Where the open and save dialogs start, asked at each opening (the output folder). Without
+    // one, or when the folder does not exist, the nearest existing folder above it; then Qt's
+    // choice.
+    void SetStartFolder(std::function<QString()> folder) { startFolder_ = std::move(folder); }
+    // The folder the next file dialog starts in; empty for Qt's choice.
+    QString StartFolder() const;
 
     void Information(const QString& text) override;
     bool YesNo(const QString& text) override;
@@ -18,4 +29,5 @@ public:
 private:
     QWidget* Owner() const;
     QWidget* parent_;
+    std::function<QString()> startFolder_;
 };

@@ -2,10 +2,13 @@
 
 #include "appstate.h"
 
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QStyle>
+#include <QToolButton>
 #include <QTreeView>
 #include <QWindow>
 
@@ -51,6 +54,22 @@ Tfm_dir::Tfm_dir(AppState& state, QWidget* parent)
     btn_cancel->setObjectName(QStringLiteral("btn_cancel"));
     btn_cancel->setGeometry(129, 178, 75, 25);
     btn_cancel->setAutoDefault(false);
+    // In the gap between "Ok" and "Cancel".
+    btn_home = new QToolButton(this);
+    btn_home->setObjectName(QStringLiteral("btn_home"));
+    btn_home->setIcon(style()->standardIcon(QStyle::SP_DirHomeIcon));
+    btn_home->setToolTip(QStringLiteral("Home folder"));
+    btn_home->setAccessibleName(QStringLiteral("Home folder"));
+    btn_home->setGeometry(97, 178, 27, 25);
+    connect(btn_home, &QToolButton::clicked, this, [this] { GoTo(QDir::homePath()); });
+    // Rows load in the background and may push the folder out of view again.
+    connect(model_, &QFileSystemModel::directoryLoaded, this, [this] {
+        if (scrollPending_.isEmpty())
+            return;
+        const QModelIndex index = model_->index(scrollPending_);
+        if (index.isValid())
+            ShellTreeView1->scrollTo(index, QAbstractItemView::PositionAtCenter);
+    });
     connect(btn_ok, &QPushButton::clicked, this, &Tfm_dir::btn_okClick);
     connect(btn_cancel, &QPushButton::clicked, this, &Tfm_dir::btn_cancelClick);
 }
@@ -77,10 +96,44 @@ void Tfm_dir::btn_cancelClick() {
     reject();
 }
 
+bool Tfm_dir::GoTo(const QString& path) {
+    return Open(path, true);
+}
+
+bool Tfm_dir::Open(const QString& path, bool select) {
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.isDir())
+        return false;
+    const QString folder = info.absoluteFilePath();
+    const QModelIndex index = model_->index(folder);
+    if (!index.isValid())
+        return false;
+    for (QModelIndex above = index.parent(); above.isValid(); above = above.parent())
+        ShellTreeView1->expand(above);
+    if (select)
+        ShellTreeView1->selectionModel()->setCurrentIndex(
+            index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    ShellTreeView1->scrollTo(index, QAbstractItemView::PositionAtCenter);
+    scrollPending_ = folder;
+    return true;
+}
+
 void Tfm_dir::FormShow() {
     if (!opened_once_) {
         opened_once_ = true;
         ShellTreeView1->expand(model_->index(QStringLiteral("/")));
+    }
+    scrollPending_.clear();
+    if (!GoTo(startFolder_) && SelectedFolder().isEmpty()) {
+        // Not made yet (the default folder before the first recording): the tree opens at the
+        // nearest folder above it, but selects nothing, so "Ok" does not change the field.
+        QString above =
+            startFolder_.isEmpty() ? QString() : QFileInfo(startFolder_).absoluteFilePath();
+        while (!above.isEmpty() && !QFileInfo(above).isDir()) {
+            const QString up = QFileInfo(above).path();
+            above = up == above ? QString() : up;
+        }
+        Open(above, false);
     }
     if (anchor_) {
         move(Placement(anchor_->frameGeometry()));
@@ -104,5 +157,6 @@ void Tfm_dir::resizeEvent(QResizeEvent* event) {
     ShellTreeView1->setGeometry(4, 4, std::max(20, width() - 10), treeHeight);
     btn_ok->move(17, treeHeight + 13);
     btn_cancel->move(129, treeHeight + 13);
+    btn_home->move(97, treeHeight + 13);
     QDialog::resizeEvent(event);
 }

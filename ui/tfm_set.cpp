@@ -82,6 +82,9 @@ Tfm_set::Tfm_set(TIniFile& ini, AppState& state, Prompts& prompts, TSkin& skin,
                  {ComboBox2, &settings::kHotPlay},
                  {ComboBox3, &settings::kHotPause},
                  {ComboBox4, &settings::kHotStop}}};
+    schedule_ = {{{&settings::kAutorecBegin, QStringLiteral("begin time"), {}},
+                  {&settings::kAutorecEnd, QStringLiteral("end time"), {}},
+                  {&settings::kAutorecDate, QStringLiteral("date"), {}}}};
     Connect();
     fm_dir_.SetAnchor(this);
 }
@@ -125,6 +128,21 @@ void Tfm_set::Connect() {
             [this] { HandleFailures(failureHandler_, [this] { tb_rdChange(); }); });
 
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+
+    // A changed picker is the user's schedule from then on, even where the store held text that
+    // did not read back.
+    const auto changed = [this](int which) {
+        if (loadingSchedule_)
+            return;
+        if (!schedule_[which].unread.isEmpty()) {
+            schedule_[which].unread.clear();
+            ShowUnreadSchedule();
+        }
+        emit scheduleChanged();
+    };
+    connect(Begintime, &QDateTimeEdit::timeChanged, this, [changed] { changed(kBegin); });
+    connect(endtime, &QDateTimeEdit::timeChanged, this, [changed] { changed(kEnd); });
+    connect(date_time, &QDateTimeEdit::dateChanged, this, [changed] { changed(kDate); });
 }
 
 // --- pages -------------------------------------------------------------------------------------
@@ -251,13 +269,57 @@ void Tfm_set::LoadFromStore() {
 
     CheckOnly(scheduleGroup_,
               ButtonOf({RadioButton1, RadioButton2, RadioButton3}, Read(settings::kAutorecFormat)));
-    const QDateTime now = QDateTime::currentDateTime();
-    Begintime->setDateTime(settings::ReadTime(s, settings::kAutorecBegin, kDialog, now));
-    endtime->setDateTime(settings::ReadTime(s, settings::kAutorecEnd, kDialog, now));
-    date_time->setDateTime(settings::ReadDate(s, settings::kAutorecDate, kDialog, now));
+    LoadSchedule();
 
     for (const HotKeyBox& h : hotKeys_)
         h.box->setCurrentIndex(Read(*h.key));
+}
+
+void Tfm_set::LoadSchedule() {
+    TIniFile& s = ini_;
+    const QDateTime now = QDateTime::currentDateTime();
+    loadingSchedule_ = true;
+    Begintime->setDateTime(settings::ReadTime(s, settings::kAutorecBegin, kDialog, now));
+    endtime->setDateTime(settings::ReadTime(s, settings::kAutorecEnd, kDialog, now));
+    date_time->setDateTime(settings::ReadDate(s, settings::kAutorecDate, kDialog, now));
+    loadingSchedule_ = false;
+    for (SchedulePick& pick : schedule_)
+        pick.unread = settings::UnreadableText(s, *pick.key);
+    ShowUnreadSchedule();
+    emit scheduleChanged();
+}
+
+void Tfm_set::ShowUnreadSchedule() {
+    QStringList parts;
+    for (const SchedulePick& pick : schedule_) {
+        if (!pick.unread.isEmpty())
+            parts << pick.label + QStringLiteral(" \"") + pick.unread + QLatin1Char('"');
+    }
+    lbl_sched_unread->setVisible(!parts.isEmpty());
+    lbl_sched_unread->setText(
+        parts.isEmpty() ? QString()
+                        : QStringLiteral("The stored schedule could not be read: ") +
+                              parts.join(QStringLiteral(", ")) +
+                              QStringLiteral(". It starts and stops nothing, and stays stored "
+                                             "until you set it here and press OK."));
+}
+
+std::optional<QTime> Tfm_set::ScheduledBegin() const {
+    if (!schedule_[kBegin].unread.isEmpty())
+        return std::nullopt;
+    return Begintime->time();
+}
+
+std::optional<QTime> Tfm_set::ScheduledEnd() const {
+    if (!schedule_[kEnd].unread.isEmpty())
+        return std::nullopt;
+    return endtime->time();
+}
+
+std::optional<QDate> Tfm_set::ScheduledDate() const {
+    if (!schedule_[kDate].unread.isEmpty())
+        return std::nullopt;
+    return date_time->date();
 }
 
 void Tfm_set::RestoreDefaults() {
@@ -378,9 +440,13 @@ void Tfm_set::SaveSettings() {
     settings::WriteString(s, settings::kOutputDir, ed_dir->text());
 
     settings::WriteInteger(s, settings::kAutorecFormat, state_.schedule_mode);
-    settings::WriteDate(s, settings::kAutorecDate, date_time->dateTime());
-    settings::WriteTime(s, settings::kAutorecBegin, Begintime->dateTime());
-    settings::WriteTime(s, settings::kAutorecEnd, endtime->dateTime());
+    // A stored text that did not read back is kept until the user sets that picker.
+    if (schedule_[kDate].unread.isEmpty())
+        settings::WriteDate(s, settings::kAutorecDate, date_time->dateTime());
+    if (schedule_[kBegin].unread.isEmpty())
+        settings::WriteTime(s, settings::kAutorecBegin, Begintime->dateTime());
+    if (schedule_[kEnd].unread.isEmpty())
+        settings::WriteTime(s, settings::kAutorecEnd, endtime->dateTime());
 
     close();
 }
@@ -551,6 +617,7 @@ void Tfm_set::tb_rdChange() {
 // --- output folder and links -------------------------------------------------------------------
 
 void Tfm_set::Button2Click() {
+    fm_dir_.SetStartFolder(ed_dir->text());
     fm_dir_.exec();
     if (!state_.chosen_dir.isEmpty())
         ed_dir->setText(state_.chosen_dir);

@@ -3,9 +3,12 @@
 #include "failurehandler.h"
 #include "ports.h"
 
+#include <QDate>
 #include <QString>
+#include <QTime>
 #include <QWidget>
 #include <array>
+#include <optional>
 #include <utility>
 
 struct AppState;
@@ -45,6 +48,11 @@ struct Key;
 // buttons set; every recording start runs SaveSettings(). At start-up call LoadRecordingSource()
 // and then LoadFromStore() once, so the controls hold the recording source and the stored
 // settings (and the stored schedule is in force) before anything reads or saves them.
+//
+// A stored begin time, end time or date that does not read back (hand-edited, or written under
+// another locale) is not in force: its picker shows the load's fallback (the current time), the
+// Scheduled*() functions give nothing for it, the schedule page shows the stored text, and no save
+// writes over it until that picker is changed.
 //
 // Some changes act at once rather than on "ok": the hot-key boxes are stored the moment they
 // change, the input line and volume go straight to AudioRecord1, the schedule buttons set the
@@ -136,8 +144,18 @@ public:
     // bar deliberately reaches a little past the capture line's 100 % (65536); keep the value.
     static constexpr int kVolumeMax = 66535;
 
+    // The schedule in force: a picker's value, or nothing while it holds the fallback for a stored
+    // text that did not read back (see above).
+    std::optional<QTime> ScheduledBegin() const;
+    std::optional<QTime> ScheduledEnd() const;
+    std::optional<QDate> ScheduledDate() const;
+
     // Becoming visible runs the show handler first (skin, load, output page).
     void setVisible(bool visible) override;
+
+signals:
+    // The schedule in force changed: a picker changed, or the store was loaded.
+    void scheduleChanged();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -157,6 +175,7 @@ private:
     QWidget* pl_sched;
     QWidget* pl_ht;
     QWidget* pl_about;
+    QLabel* lbl_sched_unread; // names the stored schedule texts that did not read back
 
     QRadioButton* rb_time;
     QRadioButton* rb_cust;
@@ -213,6 +232,15 @@ private:
     QLabel* lbl_buy;
     QLabel* lbl_web;
 
+    // A schedule picker's key; `unread` is the stored text while it did not read back and the
+    // picker has not been changed since the load.
+    struct SchedulePick {
+        const settings::Key* key;
+        QString label;
+        QString unread;
+    };
+    enum { kBegin, kEnd, kDate }; // Begintime, endtime, date_time
+
     struct HotKeyBox {
         QComboBox* box;
         const settings::Key* key;
@@ -230,6 +258,8 @@ private:
     void BuildAboutPage();
     void Connect();
 
+    void LoadSchedule();
+    void ShowUnreadSchedule();
     void FormShow();
     void FormCloseQuery();
     void HotKeyChange(int box);
@@ -257,6 +287,8 @@ private:
     std::array<QTreeWidgetItem*, kPageCount> nodes_{};
     std::array<QWidget*, kPageCount> pages_{};
     std::array<HotKeyBox, 4> hotKeys_{};
+    std::array<SchedulePick, 3> schedule_{};
+    bool loadingSchedule_ = false;
     QButtonGroup* nameGroup_;
     QButtonGroup* wavModeGroup_;
     QButtonGroup* scheduleGroup_;

@@ -360,6 +360,11 @@ void Tfm_set::BuildSchedulePage() {
     endtime = Picker(time, "endtime", timeFormat);
     form->addRow(QStringLiteral("Begin time:"), Begintime);
     form->addRow(QStringLiteral("End time:"), endtime);
+    lbl_sched_unread = Hint(pl_sched, QString());
+    lbl_sched_unread->setObjectName(QStringLiteral("lbl_sched_unread"));
+    lbl_sched_unread->setWordWrap(true);
+    lbl_sched_unread->setVisible(false);
+    pl_sched->layout()->addWidget(lbl_sched_unread);
     static_cast<QVBoxLayout*>(pl_sched->layout())->addStretch();
 
     // Design state: no schedule button checked, pickers as if disabled.

@@ -96,10 +96,19 @@ TEST(Catalogue, IndicesOutsideTheirTableFallBackToTheListDefault) {
 }
 
 TEST(Catalogue, PipeFiltersBecomeQtNameFilters) {
-    EXPECT_EQ(ToQtFilters(SaveFilter(3)), QStringList{"OGG files (*.OGG) (*.OGG)"});
+    // Each pattern named once, whether the text carries it already (with or without a space).
+    for (int i = 0; i < kOutputFormatCount; ++i) {
+        const QStringList save = ToQtFilters(SaveFilter(i));
+        ASSERT_EQ(save.size(), 1);
+        EXPECT_EQ(save[0].count('('), 1) << save[0].toStdString();
+    }
+    EXPECT_EQ(ToQtFilters(SaveFilter(3)), QStringList{"OGG files (*.OGG)"});
     const QStringList open = ToQtFilters(OpenFilter());
-    ASSERT_EQ(open.size(), 6);
-    EXPECT_EQ(open[0], "All Supported Files (*.mp3 *.wav *.wma *.ogg *.raw)");
+    EXPECT_EQ(open, QStringList({"All Supported Files (*.mp3 *.wav *.wma *.ogg *.raw)",
+                                 "MP3 Files (*.mp3)", "WAV Files (*.wav)", "WMA Files (*.wma)",
+                                 "OGG Files (*.ogg)", "RAW files (*.raw)"}));
+    EXPECT_EQ(ToQtFilters("Text files (*.txt)|*.log|"), QStringList{"Text files (*.txt) (*.log)"})
+        << "a text naming other patterns keeps them";
     EXPECT_EQ(HotKeyEntries().size(), 12);
     EXPECT_EQ(HotKeyEntries()[6], "F7");
 }

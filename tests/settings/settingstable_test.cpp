@@ -157,6 +157,21 @@ TEST_F(SettingsTable, ReadsTheTableDoesNotListAreRefused) {
                  std::logic_error);
 }
 
+// The stored text of a date or time that is there but does not read back, for the schedule page.
+TEST_F(SettingsTable, UnreadableTextNamesOnlyWhatIsStoredAndDoesNotRead) {
+    TIniFile ini(path(), QLocale::c());
+    EXPECT_EQ(settings::UnreadableText(ini, settings::kAutorecBegin), "") << "nothing stored";
+    ini.WriteString("autorec", "begintime", "quarter past");
+    ini.WriteString("autorec", "endtime", "08:30:00");
+    ini.WriteString("autorec", "date", "15.01.27");
+    EXPECT_EQ(settings::UnreadableText(ini, settings::kAutorecBegin), "quarter past");
+    EXPECT_EQ(settings::UnreadableText(ini, settings::kAutorecEnd), "");
+    EXPECT_EQ(settings::UnreadableText(ini, settings::kAutorecDate), "15.01.27");
+    ini.SetLocale(QLocale("de_DE"));
+    EXPECT_EQ(settings::UnreadableText(ini, settings::kAutorecDate), "");
+    EXPECT_THROW(settings::UnreadableText(ini, settings::kMp3Bitrate), std::logic_error);
+}
+
 // What a RAW file is recorded and played back with: the component values of the stored choice.
 TEST_F(SettingsTable, RawChoiceReadsTheStoredListPositions) {
     TIniFile ini(path());

@@ -123,6 +123,30 @@ TEST_F(IniTest, DateWrittenUnderOneLocaleAndUnreadableUnderAnotherGivesDefault) 
     EXPECT_EQ(reader.ReadTime("autorec", "begintime", fallback), fallback);
 }
 
+// A file carried over from another locale in ISO form still reads; texts in another locale's own
+// form, or hand-edited, give the default. Writing keeps the locale's form.
+TEST_F(IniTest, DatesAndTimesAlsoReadInIsoForm) {
+    const QDateTime fallback(QDate(2000, 1, 1), QTime(1, 2, 3));
+    for (const char* name : {"en_US", "de_DE", "ja_JP", "C"}) {
+        TIniFile ini(path(), QLocale(name));
+        WriteAll(path(), "[autorec]\ndate=2027-01-15\nbegintime=10:24:55\nendtime=06:05\n");
+        EXPECT_EQ(ini.ReadDate("autorec", "date", fallback).date(), QDate(2027, 1, 15)) << name;
+        EXPECT_EQ(ini.ReadTime("autorec", "begintime", fallback).time(), QTime(10, 24, 55)) << name;
+        EXPECT_EQ(ini.ReadTime("autorec", "endtime", fallback).time(), QTime(6, 5)) << name;
+    }
+    TIniFile c(path(), QLocale::c());
+    WriteAll(path(), "[autorec]\ndate=15.01.27\nbegintime=10\xe6\x99\x82"
+                     "24\xe5\x88\x86"
+                     "55\xe7\xa7\x92\nendtime=25:00:00\n");
+    EXPECT_EQ(c.ReadDate("autorec", "date", fallback), fallback) << "de_DE's short date";
+    EXPECT_EQ(c.ReadTime("autorec", "begintime", fallback), fallback) << "ja_JP's long time";
+    EXPECT_EQ(c.ReadTime("autorec", "endtime", fallback), fallback);
+
+    TIniFile de(path(), QLocale("de_DE"));
+    de.WriteDate("autorec", "date", QDateTime(QDate(2027, 1, 15), QTime(0, 0)));
+    EXPECT_EQ(de.ReadString("autorec", "date", {}), "15.01.27");
+}
+
 TEST(SettingsLocation, FollowsXdgConfigHomeThenHome) {
     QProcessEnvironment env;
     env.insert("HOME", "/home/ann");

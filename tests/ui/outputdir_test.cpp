@@ -1,11 +1,17 @@
 #include "dialogrig.h"
+#include "formatcatalogue.h"
+#include "qtprompts.h"
 #include "setcontrols.h"
 
+#include <QApplication>
+#include <QFileDialog>
 #include <QFileSystemModel>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QThread>
 #include <QTimer>
+#include <QToolButton>
 #include <QTreeView>
 #include <QWindow>
 #include <functional>
@@ -117,4 +123,125 @@ TEST(OutputDirectoryChooser, OpensUpAndLeftOfTheDialogsBottomRightCorner) {
         EXPECT_EQ(seen, QPoint(frame.right() + 1 - 300, frame.bottom() + 1 - 300));
     }
     EXPECT_EQ(rig.fm_dir->minimumWidth(), 150);
+}
+
+namespace {
+
+bool WaitFor(const std::function<bool()>& done) {
+    for (int i = 0; i < 200 && !done(); ++i) {
+        QCoreApplication::processEvents();
+        QThread::msleep(10);
+    }
+    return done();
+}
+
+// The folder's row is shown inside the tree's viewport.
+bool InView(const Tfm_dir& c, const QString& path) {
+    const QRect row = c.ShellTreeView1->visualRect(c.model()->index(path));
+    return row.isValid() && c.ShellTreeView1->viewport()->rect().contains(row.center());
+}
+
+} // namespace
+
+// The chooser opens down at the folder the dialog shows, selected and in view, whatever the
+// earlier use left; a folder not made yet selects nothing; home is one click away.
+TEST(OutputDirectoryChooser, OpensAtTheCurrentFolderWithHomeOneClickAway) {
+    DialogRig rig;
+    Tfm_set& s = *rig.fm_set;
+    const SetControls sc(s);
+    s.show();
+    const QString deep = rig.dir.path() + "/a/b/c/d/e/f";
+    ASSERT_TRUE(QDir().mkpath(deep));
+    // Siblings enough to push the folder below the tree's first screen.
+    for (int i = 0; i < 40; ++i)
+        ASSERT_TRUE(QDir().mkpath(rig.dir.path() + "/a/b/c/d/e/" + QString::number(i)));
+    ASSERT_TRUE(QDir().mkpath(rig.home));
+
+    sc.ed_dir->setText(deep);
+    bool seen = false;
+    RunChooser(rig, [&](Tfm_dir& c) {
+        EXPECT_EQ(c.SelectedFolder(), deep);
+        for (QModelIndex i = c.model()->index(deep).parent(); i.isValid(); i = i.parent())
+            EXPECT_TRUE(c.ShellTreeView1->isExpanded(i)) << c.model()->filePath(i).toStdString();
+        seen = WaitFor([&] { return InView(c, deep); });
+        c.btn_cancel->click();
+    });
+    EXPECT_TRUE(seen) << "scrolled into view";
+
+    // Home: one click, then "Ok".
+    RunChooser(rig, [&](Tfm_dir& c) {
+        EXPECT_FALSE(c.btn_home->toolTip().isEmpty());
+        c.btn_home->click();
+        EXPECT_EQ(c.SelectedFolder(), QDir::homePath());
+        c.btn_ok->click();
+    });
+    EXPECT_EQ(sc.ed_dir->text(), QDir::homePath());
+
+    // A folder not made yet: the earlier selection stays, so "Ok" gives what it gave.
+    sc.ed_dir->setText(deep + "/not yet");
+    RunChooser(rig, [&](Tfm_dir& c) {
+        EXPECT_EQ(c.SelectedFolder(), QDir::homePath());
+        c.btn_cancel->click();
+    });
+}
+
+TEST(OutputDirectoryChooser, AFolderNotMadeYetOnTheFirstUseSelectsNothing) {
+    DialogRig rig;
+    Tfm_set& s = *rig.fm_set;
+    const SetControls sc(s);
+    s.show();
+    sc.ed_dir->setText(rig.dir.path() + "/My Recorder/later");
+    RunChooser(rig, [&](Tfm_dir& c) {
+        EXPECT_EQ(c.SelectedFolder(), "");
+        EXPECT_TRUE(c.ShellTreeView1->isExpanded(c.model()->index(rig.dir.path()).parent()));
+        c.btn_ok->click();
+    });
+    EXPECT_EQ(sc.ed_dir->text(), rig.dir.path() + "/My Recorder/later");
+}
+
+// The open and save dialogs start in the output folder (or the nearest one above it that exists)
+// and name each pattern once.
+TEST(FileDialogs, StartInTheOutputFolderAndNameEachPatternOnce) {
+    QTemporaryDir dir;
+    QString folder = dir.path() + "/rec";
+    ASSERT_TRUE(QDir().mkpath(folder));
+    QtPrompts prompts;
+    prompts.SetStartFolder([&folder] { return folder; });
+
+    struct Seen {
+        QString directory;
+        QStringList filters;
+    };
+    const auto run = [](const std::function<void()>& open) {
+        Seen seen;
+        QTimer poll;
+        poll.setInterval(20);
+        int ticks = 0;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (dialog == nullptr) {
+                if (++ticks > 250)
+                    ADD_FAILURE() << "no file dialog";
+                return;
+            }
+            seen = {dialog->directory().absolutePath(), dialog->nameFilters()};
+            dialog->reject();
+        });
+        poll.start();
+        open();
+        return seen;
+    };
+
+    Seen save = run([&] { prompts.SaveFileName(catalogue::SaveFilter(catalogue::Mp3)); });
+    EXPECT_EQ(save.directory, folder);
+    EXPECT_EQ(save.filters, QStringList{"MP3 files (*.mp3)"});
+
+    Seen open = run([&] { prompts.OpenFileNames(catalogue::OpenFilter()); });
+    EXPECT_EQ(open.directory, folder);
+    ASSERT_FALSE(open.filters.isEmpty());
+    EXPECT_EQ(open.filters[1], "MP3 Files (*.mp3)");
+
+    folder += "/not yet/made";
+    EXPECT_EQ(run([&] { prompts.OpenFileNames(catalogue::OpenFilter()); }).directory,
+              dir.path() + "/rec");
 }

@@ -3,8 +3,11 @@
 #include "testinput.h"
 
 #include <QDateTimeEdit>
+#include <QFile>
+#include <QLabel>
 #include <QRadioButton>
 #include <gtest/gtest.h>
+#include <string>
 
 namespace {
 
@@ -165,4 +168,133 @@ TEST(Schedule, EventsAfterTheDialogIsGoneAreHarmless) {
     rig.filter.CheckSchedule();
     qApp->removeEventFilter(&rig.filter);
     EXPECT_EQ(rig.actions.calls, kStart);
+}
+
+namespace {
+
+// A store whose schedule (every day) holds `begin`, `end` and `date` as raw text.
+void StoreSchedule(ScheduleRig& rig, const QByteArray& mode, const QByteArray& begin,
+                   const QByteArray& end, const QByteArray& date) {
+    QFile f(rig.iniPath);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write("[autorec]\nformat=" + mode + "\nbegintime=" + begin + "\nendtime=" + end +
+            "\ndate=" + date + "\n");
+}
+
+std::string Stored(const DialogRig& rig, const char* key) {
+    return rig.ini.ReadString(QStringLiteral("autorec"), QString::fromLatin1(key), QString())
+        .toStdString();
+}
+
+QLabel* UnreadLabel(const DialogRig& rig) {
+    return rig.fm_set->findChild<QLabel*>(QStringLiteral("lbl_sched_unread"));
+}
+
+// The clock at the fallback the pickers show for unreadable texts, on `day`.
+QDateTime AtPicker(const QDateTimeEdit* picker, int day) {
+    return {QDate(2026, 5, day), picker->time()};
+}
+
+} // namespace
+
+// Hand-edited texts, and texts in another locale's form (de_DE's short date, ja_JP's long time),
+// read under this store's locale: nothing starts or stops, at the fallback time or any other.
+TEST(Schedule, AStoredScheduleThatDoesNotReadBackStartsAndStopsNothing) {
+    ScheduleRig rig;
+    StoreSchedule(rig, "1",
+                  "10\xe6\x99\x82"
+                  "24\xe5\x88\x86"
+                  "55\xe7\xa7\x92",
+                  "quarter past", "15.01.27");
+    rig.fm_set->LoadFromStore();
+    EXPECT_EQ(rig.state.schedule_mode, 1);
+    EXPECT_FALSE(rig.fm_set->ScheduledBegin());
+    EXPECT_FALSE(rig.fm_set->ScheduledEnd());
+    EXPECT_FALSE(rig.fm_set->ScheduledDate());
+    rig.state.recording = true;
+    EXPECT_EQ(rig.At(AtPicker(rig.fm_set->Begintime, 4)), kNothing);
+    EXPECT_EQ(rig.At(AtPicker(rig.fm_set->endtime, 4)), kNothing);
+    EXPECT_EQ(rig.At(At(4, 10, 24, 55)), kNothing);
+    EXPECT_TRUE(rig.state.recording);
+
+    // The schedule page says so and shows what is stored.
+    QLabel* label = UnreadLabel(rig);
+    ASSERT_NE(label, nullptr);
+    EXPECT_FALSE(label->isHidden());
+    EXPECT_TRUE(label->text().contains(QString::fromUtf8("10時24分55秒")))
+        << label->text().toStdString();
+    EXPECT_TRUE(label->text().contains("quarter past"));
+    EXPECT_TRUE(label->text().contains("15.01.27"));
+    EXPECT_TRUE(label->text().contains("could not be read"));
+}
+
+// Only the value that does not read is out of force: a readable end still stops, and a special
+// day with an unreadable date does nothing on any day.
+TEST(Schedule, OnlyTheUnreadableValueIsOutOfForce) {
+    ScheduleRig rig;
+    StoreSchedule(rig, "1", "garbage", "08:30:00", "15.01.27");
+    rig.fm_set->LoadFromStore();
+    rig.state.recording = true;
+    EXPECT_EQ(rig.At(AtPicker(rig.fm_set->Begintime, 4)), kNothing);
+    EXPECT_EQ(rig.At(At(4, 8, 30, 0)), kStop);
+    EXPECT_TRUE(UnreadLabel(rig)->text().contains("garbage"));
+    EXPECT_FALSE(UnreadLabel(rig)->text().contains("08:30:00"));
+
+    StoreSchedule(rig, "2", "08:00:00", "08:30:00", "15.01.27");
+    rig.fm_set->LoadFromStore();
+    EXPECT_EQ(rig.state.schedule_mode, 2);
+    for (int day : {4, 5}) {
+        EXPECT_EQ(rig.At(At(day, 8, 0, 0)), kNothing) << day;
+        EXPECT_EQ(rig.At(AtPicker(rig.fm_set->Begintime, day)), kNothing) << day;
+    }
+}
+
+// The recording start's save and an OK that did not touch the schedule keep the stored texts;
+// setting a picker brings it into force and the next save writes it in the locale's form.
+TEST(Schedule, AnUnreadableStoredScheduleSurvivesSavesUntilTheUserSetsIt) {
+    ScheduleRig rig;
+    const QString begin = QString::fromUtf8("10時24分55秒");
+    StoreSchedule(rig, "1", begin.toUtf8(), "quarter past", "15.01.27");
+    rig.fm_set->LoadFromStore();
+    rig.fm_set->SaveSettings(); // what every recording start runs
+    ASSERT_TRUE(rig.prompts.infos.isEmpty());
+    EXPECT_EQ(Stored(rig, "begintime"), begin.toStdString());
+    EXPECT_EQ(Stored(rig, "endtime"), "quarter past");
+    EXPECT_EQ(Stored(rig, "date"), "15.01.27");
+
+    rig.fm_set->show(); // loads again
+    rig.fm_set->SaveSettings();
+    EXPECT_EQ(Stored(rig, "begintime"), begin.toStdString());
+    EXPECT_EQ(Stored(rig, "endtime"), "quarter past");
+    EXPECT_EQ(Stored(rig, "date"), "15.01.27");
+
+    rig.fm_set->show();
+    rig.fm_set->Begintime->setTime(QTime(8, 0, 0));
+    EXPECT_EQ(rig.fm_set->ScheduledBegin(), QTime(8, 0, 0));
+    EXPECT_FALSE(UnreadLabel(rig)->text().contains(begin));
+    EXPECT_TRUE(UnreadLabel(rig)->text().contains("quarter past"));
+    EXPECT_EQ(rig.At(At(4, 8, 0, 0)), kStart);
+    rig.fm_set->SaveSettings();
+    EXPECT_EQ(Stored(rig, "begintime"), "08:00:00");
+    EXPECT_EQ(Stored(rig, "endtime"), "quarter past");
+
+    // Everything set: the page has nothing to say.
+    rig.fm_set->show();
+    rig.fm_set->endtime->setTime(QTime(8, 30, 0));
+    rig.fm_set->date_time->setDate(QDate(2026, 5, 9));
+    EXPECT_TRUE(UnreadLabel(rig)->isHidden());
+    rig.fm_set->SaveSettings();
+    EXPECT_EQ(Stored(rig, "endtime"), "08:30:00");
+    EXPECT_EQ(Stored(rig, "date"), "09/05/2026");
+}
+
+// A file written under another locale in ISO form keeps working.
+TEST(Schedule, AnIsoStoredScheduleFires) {
+    ScheduleRig rig;
+    StoreSchedule(rig, "2", "08:00:00", "08:30", "2026-05-04");
+    rig.fm_set->LoadFromStore();
+    EXPECT_TRUE(UnreadLabel(rig)->isHidden());
+    EXPECT_EQ(rig.At(At(3, 8, 0, 0)), kNothing);
+    EXPECT_EQ(rig.At(At(4, 8, 0, 0)), kStart);
+    EXPECT_EQ(rig.At(At(4, 8, 30, 0)), kStop);
 }
