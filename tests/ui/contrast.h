@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -16,6 +17,7 @@
 #include <QTextEdit>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -153,6 +155,13 @@ private:
         } else if (auto* tree = qobject_cast<QTreeWidget*>(w)) {
             for (QTreeWidgetItemIterator it(tree); *it != nullptr; ++it)
                 MeasureItem(tree, *it);
+        } else if (qobject_cast<QHeaderView*>(w) != nullptr) {
+            OnRole(w, QStringLiteral("heading"), QPalette::ButtonText, QPalette::Button);
+        } else if (qobject_cast<QAbstractItemView*>(w) != nullptr) {
+            // Any other list or tree: its rows in the palette's colours.
+            OnRole(w, QStringLiteral("row"), QPalette::Text, QPalette::Base);
+            OnRole(w, QStringLiteral("selected row"), QPalette::HighlightedText,
+                   QPalette::Highlight);
         }
     }
 
