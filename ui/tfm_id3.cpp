@@ -95,7 +95,6 @@ void Tfm_id3::showEvent(QShowEvent* event) {
     }
     FormShow();
     // The editor takes the keyboard as it opens, at the title.
-    raise();
     activateWindow();
     edt_title->setFocus(Qt::OtherFocusReason);
 }

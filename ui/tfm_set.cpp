@@ -173,7 +173,6 @@ void Tfm_set::setVisible(bool visible) {
         inShow_ = false;
         QWidget::setVisible(visible);
         // The dialog takes the keyboard as it opens, starting at the tree.
-        raise();
         activateWindow();
         tv->setFocus(Qt::OtherFocusReason);
         return;
