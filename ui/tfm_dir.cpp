@@ -45,6 +45,11 @@ Tfm_dir::Tfm_dir(AppState& state, QWidget* parent)
     ShellTreeView1->setSelectionMode(QAbstractItemView::SingleSelection);
     ShellTreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ShellTreeView1->setGeometry(4, 4, 217, 165);
+    // A selection blue deep enough for white text (the style's default is too pale).
+    QPalette pal = ShellTreeView1->palette();
+    pal.setColor(QPalette::Highlight, QColor(0x24, 0x66, 0xc7));
+    pal.setColor(QPalette::HighlightedText, Qt::white);
+    ShellTreeView1->setPalette(pal);
 
     btn_ok = new QPushButton(QStringLiteral("Ok"), this);
     btn_ok->setObjectName(QStringLiteral("btn_ok"));

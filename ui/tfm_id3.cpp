@@ -8,6 +8,7 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -93,6 +94,27 @@ void Tfm_id3::showEvent(QShowEvent* event) {
                  : mine.topLeft());
     }
     FormShow();
+    // The editor takes the keyboard as it opens, at the title.
+    activateWindow();
+    edt_title->setFocus(Qt::OtherFocusReason);
+}
+
+void Tfm_id3::keyPressEvent(QKeyEvent* event) {
+    if (event->modifiers() & ~(Qt::KeypadModifier)) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        (focusWidget() == Button2 ? Button2 : Button1)->click();
+        return;
+    case Qt::Key_Escape:
+        Button2->click();
+        return;
+    default:
+        QWidget::keyPressEvent(event);
+    }
 }
 
 void Tfm_id3::FormShow() {
@@ -123,4 +145,7 @@ void Tfm_id3::Button2Click() {
 void Tfm_id3::closeEvent(QCloseEvent* event) {
     state_.tags_shown = false;
     event->accept();
+    // The keyboard goes back to the main window.
+    if (centreOn_ != nullptr && centreOn_->isVisible())
+        centreOn_->activateWindow();
 }

@@ -6,6 +6,7 @@
 #include <utility>
 
 class QComboBox;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -37,6 +38,8 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // Enter is OK (Cancel when Cancel has the focus; a new line in the comments), Escape Cancel.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     // Fills the genre box and loads the stored values.

@@ -70,6 +70,9 @@ Tfm_list::Tfm_list(AppState& state, TIniFile& settings, Prompts& prompts, MainDi
         lv->setColumnWidth(c, widths[c]);
     QPalette pal = lv->palette();
     pal.setColor(QPalette::Base, pal.color(QPalette::Light));
+    // A selection blue deep enough for white text (the style's default is too pale).
+    pal.setColor(QPalette::Highlight, QColor(0x24, 0x66, 0xc7));
+    pal.setColor(QPalette::HighlightedText, Qt::white);
     lv->setPalette(pal);
 
     connect(lv, &QTreeWidget::itemDoubleClicked, this, [this] { lvDblClick(); });

@@ -19,6 +19,7 @@
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QDesktopServices>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -143,6 +144,12 @@ void Tfm_set::Connect() {
     connect(Begintime, &QDateTimeEdit::timeChanged, this, [changed] { changed(kBegin); });
     connect(endtime, &QDateTimeEdit::timeChanged, this, [changed] { changed(kEnd); });
     connect(date_time, &QDateTimeEdit::dateChanged, this, [changed] { changed(kDate); });
+
+    // The keyboard's way to the skin form's buttons does what their clicks do.
+    connect(keyOk_, &QAbstractButton::clicked, this,
+            [this] { HandleFailures(failureHandler_, [this] { SaveSettings(); }); });
+    connect(keyCancel_, &QAbstractButton::clicked, this, [this] { close(); });
+    connect(keyDefault_, &QAbstractButton::clicked, this, [this] { RestoreDefaults(); });
 }
 
 // --- pages -------------------------------------------------------------------------------------
@@ -182,14 +189,56 @@ void Tfm_set::setVisible(bool visible) {
         inShow_ = true;
         FormShow();
         inShow_ = false;
+        QWidget::setVisible(visible);
+        // The dialog takes the keyboard as it opens, starting at the tree.
+        activateWindow();
+        tv->setFocus(Qt::OtherFocusReason);
+        return;
     }
     QWidget::setVisible(visible);
+}
+
+void Tfm_set::PlaceKeyButtons() {
+    SkinForm* form = skin_.GetSkinForm(this);
+    const std::pair<QAbstractButton*, const char*> keys[] = {
+        {keyDefault_, "default"}, {keyOk_, "ok"}, {keyCancel_, "cancel"}};
+    for (const auto& [key, name] : keys) {
+        SkinObject* element =
+            form != nullptr ? form->FindObject(QString::fromLatin1(name)) : nullptr;
+        if (element == nullptr) {
+            key->hide();
+            continue;
+        }
+        const SkinRect r = element->GetRect();
+        key->setGeometry(QRect(QPoint(r.left, r.top), QPoint(r.right - 1, r.bottom - 1)));
+        key->show();
+        key->raise();
+    }
+}
+
+void Tfm_set::keyPressEvent(QKeyEvent* event) {
+    if (event->modifiers() & ~(Qt::KeypadModifier)) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        keyOk_->click();
+        return;
+    case Qt::Key_Escape:
+        keyCancel_->click();
+        return;
+    default:
+        QWidget::keyPressEvent(event);
+    }
 }
 
 void Tfm_set::FormShow() {
     skin_.ApplySkin(this);
     skin_.ApplySkinForm(this, QStringLiteral("options"));
     skinned_ = true;
+    PlaceKeyButtons();
 
     // Centred on the main window (or the screen), once the skin form has given the size.
     const QRect around = mainWindow_ != nullptr ? mainWindow_->frameGeometry()
@@ -223,6 +272,9 @@ void Tfm_set::FormCloseQuery() {
         skinned_ = false;
         skin_.RemoveSkin(this);
     }
+    // The keyboard goes back to the main window.
+    if (mainWindow_ != nullptr && mainWindow_->isVisible())
+        mainWindow_->activateWindow();
 }
 
 // --- loading, defaults, saving -----------------------------------------------------------------

@@ -13,6 +13,7 @@
 
 struct AppState;
 class Prompts;
+class QAbstractButton;
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
@@ -159,6 +160,8 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Enter is "ok" (or presses the focused stand-in button), Escape is "cancel".
+    void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -293,5 +296,12 @@ private:
     QButtonGroup* wavModeGroup_;
     QButtonGroup* scheduleGroup_;
     bool skinned_ = false;
+    // Keyboard stand-ins over the skin form's "default", "ok" and "cancel" elements, last in the
+    // tab order; the mouse goes through them to the skin.
+    QAbstractButton* keyDefault_ = nullptr;
+    QAbstractButton* keyOk_ = nullptr;
+    QAbstractButton* keyCancel_ = nullptr;
+    // Puts the stand-ins over their skin elements (hidden where the form has none).
+    void PlaceKeyButtons();
     bool inShow_ = false;
 };

@@ -13,8 +13,10 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
@@ -23,16 +25,81 @@
 
 namespace {
 
-// Client area 428 x 377: the tree on the left, the page area on the right (title strip above the
-// page), and a band at the bottom for the skin form's "ok", "cancel" and "default" elements.
+// Client area 428 x 377: the skin form's title bar on top (32 px), the tree on the left, the page
+// area on the right (title strip above the page), and a band at the bottom (from y 337) for the
+// skin form's "ok", "cancel" and "default" elements.
 constexpr int kClientWidth = 428;
 constexpr int kClientHeight = 377;
-constexpr QRect kTreeRect{4, 4, 134, 332};
+constexpr int kTitleBarHeight = 32;
+constexpr int kBandTop = 337;
+constexpr int kTop = kTitleBarHeight + 4;
+constexpr QRect kTreeRect{4, kTop, 134, kBandTop - 4 - kTop};
 constexpr int kPageLeft = 142;
 constexpr int kPageWidth = kClientWidth - 4 - kPageLeft;
-constexpr int kStripTop = 4;
-constexpr int kStripHeight = 38; // the picture is 223 x 38, stretched across the page width
-constexpr QRect kPageRect{kPageLeft, kStripTop + kStripHeight + 2, kPageWidth, 290};
+constexpr int kStripTop = kTop;
+constexpr int kStripHeight = 32; // the picture is 223 x 38, stretched across the page width
+constexpr int kPageTop = kStripTop + kStripHeight + 2;
+constexpr QRect kPageRect{kPageLeft, kPageTop, kPageWidth, kBandTop - 2 - kPageTop};
+
+// Light text on the skin's dark panel (#22262d); fields, lists and buttons dark to match the
+// skin's own buttons. Every text keeps at least 4.5:1 contrast to what it is drawn on, disabled
+// ones included.
+QPalette PanelPalette(QPalette pal) {
+    const QColor text(0xdf, 0xe6, 0xee);
+    const QColor dimmed(0x98, 0xa2, 0xb1);
+    for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        const bool off = g == QPalette::Disabled;
+        pal.setColor(g, QPalette::Window, QColor(0x22, 0x26, 0x2d));
+        pal.setColor(g, QPalette::WindowText, off ? dimmed : text);
+        pal.setColor(g, QPalette::Text, off ? dimmed : text);
+        pal.setColor(g, QPalette::ButtonText, off ? dimmed : text);
+        pal.setColor(g, QPalette::PlaceholderText, dimmed);
+        pal.setColor(g, QPalette::Base, QColor(0x1b, 0x1f, 0x26));
+        pal.setColor(g, QPalette::AlternateBase, QColor(0x26, 0x2a, 0x32));
+        pal.setColor(g, QPalette::Button,
+                     off ? QColor(0x2a, 0x2e, 0x36) : QColor(0x2e, 0x33, 0x3d));
+        pal.setColor(g, QPalette::Light, QColor(0x4a, 0x52, 0x60));
+        pal.setColor(g, QPalette::Midlight, QColor(0x3a, 0x40, 0x4c));
+        pal.setColor(g, QPalette::Mid, QColor(0x34, 0x3a, 0x46));
+        pal.setColor(g, QPalette::Dark, QColor(0x15, 0x18, 0x1d));
+        pal.setColor(g, QPalette::Shadow, QColor(0x0d, 0x0f, 0x12));
+        pal.setColor(g, QPalette::Highlight, QColor(0x24, 0x66, 0xc7));
+        pal.setColor(g, QPalette::HighlightedText, Qt::white);
+        pal.setColor(g, QPalette::Link, QColor(0x6f, 0xa8, 0xff));
+        pal.setColor(g, QPalette::ToolTipBase, QColor(0x2e, 0x33, 0x3d));
+        pal.setColor(g, QPalette::ToolTipText, text);
+    }
+    return pal;
+}
+
+// Stands in for a skin button on the keyboard: takes its place in the tab order, shows the focus
+// with a ring and presses on Space or Enter. The mouse goes through to the skin element below.
+class KeyButton : public QAbstractButton {
+public:
+    KeyButton(const QString& text, const char* name, QWidget* parent) : QAbstractButton(parent) {
+        setObjectName(QString::fromLatin1(name));
+        setText(text);
+        setFocusPolicy(Qt::TabFocus);
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        if (!hasFocus())
+            return;
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(QColor(0x6e, 0xe7, 0xff), 2));
+        p.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 5, 5);
+    }
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+            click();
+            return;
+        }
+        QAbstractButton::keyPressEvent(event);
+    }
+};
 
 QComboBox* List(QWidget* parent, const char* name, const QStringList& items) {
     auto* box = new QComboBox(parent);
@@ -110,6 +177,7 @@ void Tfm_set::BuildWindow() {
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                    Qt::WindowStaysOnTopHint);
     setFixedSize(kClientWidth, kClientHeight);
+    setPalette(PanelPalette(palette()));
 
     tv = new QTreeWidget(this);
     tv->setObjectName(QStringLiteral("tv"));
@@ -117,10 +185,6 @@ void Tfm_set::BuildWindow() {
     tv->setHeaderHidden(true);
     tv->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tv->setSelectionMode(QAbstractItemView::SingleSelection);
-    // The pages sit on the skin's dark panel; a light tree beside them would glare.
-    tv->setStyleSheet(QStringLiteral(
-        "QTreeWidget { background: #1b1f26; color: #dfe6ee; border: 1px solid #333a45; }"
-        "QTreeWidget::item:selected { background: #2f7df6; color: white; }"));
     auto* output = new QTreeWidgetItem(tv, {QStringLiteral("Output Format")});
     nodes_[0] = output;
     nodes_[1] = new QTreeWidgetItem(output, {QStringLiteral("MP3")});
@@ -137,8 +201,14 @@ void Tfm_set::BuildWindow() {
     img_title->setGeometry(kPageLeft, kStripTop, kPageWidth, kStripHeight);
     img_title->setScaledContents(true);
     const QImage strip = jpeg::LoadJpeg(QStringLiteral(":/images/titlestrip.jpg"));
-    if (!strip.isNull())
-        img_title->setPixmap(QPixmap::fromImage(strip));
+    if (!strip.isNull()) {
+        // Toned down a quarter so the white page title reads on its lightest blue.
+        QImage toned = strip.convertToFormat(QImage::Format_RGB32);
+        QPainter tone(&toned);
+        tone.fillRect(toned.rect(), QColor(0, 0, 0, 64));
+        tone.end();
+        img_title->setPixmap(QPixmap::fromImage(toned));
+    }
 
     // The page title, drawn over the strip with a transparent background.
     lb_name = new QLabel(this);
@@ -150,7 +220,9 @@ void Tfm_set::BuildWindow() {
     titleFont.setPixelSize(12);
     titleFont.setBold(true);
     lb_name->setFont(titleFont);
-    lb_name->setStyleSheet(QStringLiteral("QLabel { background: transparent; color: white; }"));
+    QPalette onStrip = lb_name->palette();
+    onStrip.setColor(QPalette::WindowText, Qt::white);
+    lb_name->setPalette(onStrip);
 
     BuildOutputPage();
     BuildMp3Page();
@@ -167,6 +239,11 @@ void Tfm_set::BuildWindow() {
     pl_out->show();
     lb_name->setText(PageTitle(0));
     lb_name->raise();
+
+    // Last in the tab order, left to right as the skin draws them.
+    keyDefault_ = new KeyButton(QStringLiteral("Defaults"), "key_default", this);
+    keyOk_ = new KeyButton(QStringLiteral("OK"), "key_ok", this);
+    keyCancel_ = new KeyButton(QStringLiteral("Cancel"), "key_cancel", this);
 }
 
 void Tfm_set::BuildOutputPage() {
@@ -427,7 +504,9 @@ void Tfm_set::BuildAboutPage() {
     lbl_web = new QLabel(QStringLiteral("Visit our web"), pl_about);
     lbl_web->setObjectName(QStringLiteral("lbl_web"));
     for (QLabel* link : {lbl_buy, lbl_web}) {
-        link->setStyleSheet(QStringLiteral("QLabel { color: #2f7df6; }"));
+        QPalette pal = link->palette();
+        pal.setColor(QPalette::WindowText, pal.color(QPalette::Link));
+        link->setPalette(pal);
         link->setCursor(Qt::PointingHandCursor);
         link->installEventFilter(this);
         layout->addWidget(link);

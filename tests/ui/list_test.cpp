@@ -2,6 +2,7 @@
 // the clicks that reach it in each state, the double click, and how it shows.
 
 #include "appstate.h"
+#include "contrast.h"
 #include "fakeports.h"
 #include "formatcatalogue.h"
 #include "recorderskin.h"
@@ -401,3 +402,12 @@ TEST_F(ListTest, ShowSkinsAndPlacesBelowTheMainWindowAndCloseOnlyHides) {
 }
 
 } // namespace
+
+TEST_F(ListTest, EveryEntryAndHeadingIsReadable) {
+    Add({Make("a.wav", TestFormat::Wav, 0.3), Make("b.wav", TestFormat::Wav, 0.2)});
+    fm_list.show();
+    const contrast::Report report = contrast::Walker(&fm_list, QColor(0x2a, 0x2f, 0x38)).Walk();
+    EXPECT_TRUE(report.failures.isEmpty()) << report.failures.join(QLatin1Char('\n')).toStdString();
+    EXPECT_GE(report.texts, 2 * 4);
+    fm_list.close();
+}

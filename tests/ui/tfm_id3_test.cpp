@@ -1,6 +1,7 @@
 // The tag editor window: its controls, what it loads, and that only OK stores.
 
 #include "appstate.h"
+#include "contrast.h"
 #include "genres.h"
 #include "tfm_id3.h"
 #include "tinifile.h"
@@ -13,6 +14,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTest>
 #include <algorithm>
 #include <gtest/gtest.h>
 
@@ -140,4 +142,70 @@ TEST(Tfm_id3, ShowLoadsOkStoresCancelAndCloseBoxDoNot) {
     EXPECT_EQ(e.cb_g->currentIndex(), -1);
     e.Button1->click();
     EXPECT_EQ(r.ini.ReadInteger("info", "genre", 0), -1);
+}
+
+TEST(Tfm_id3, ReadableOnItsBackground) {
+    EditorRig r;
+    r.editor->show();
+    const contrast::Report report = contrast::Walker(r.editor.get(), std::nullopt).Walk();
+    EXPECT_TRUE(report.failures.isEmpty()) << report.failures.join(QLatin1Char('\n')).toStdString();
+    EXPECT_GE(report.texts, 5 + 4 + 2);
+    // TARNO_SCREENSHOT_DIR=docs/screenshots keeps a picture for the docs.
+    const QString shots = qEnvironmentVariable("TARNO_SCREENSHOT_DIR");
+    if (!shots.isEmpty())
+        r.editor->grab().save(shots + QStringLiteral("/tags.png"));
+    r.editor->close();
+}
+
+TEST(Tfm_id3, TheKeyboardOpensEditsAndClosesTheEditor) {
+    EditorRig r;
+    Tfm_id3& e = *r.editor;
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&r.main));
+
+    // Shown: the editor has the keyboard, at the title.
+    e.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&e));
+    EXPECT_EQ(QApplication::focusWidget(), e.edt_title);
+
+    // Escape cancels; the main window has the keyboard again.
+    QTest::keyClicks(e.edt_title, "ignored");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    EXPECT_FALSE(e.isVisible());
+    EXPECT_FALSE(r.Stored().contains("[info]", Qt::CaseInsensitive));
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&r.main));
+
+    // Tab goes round every field and both buttons.
+    e.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&e));
+    QList<QWidget*> order;
+    for (int i = 0; i < 7; ++i) {
+        order << QApplication::focusWidget();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    const QList<QWidget*> expected{e.edt_title, e.edt_arist, e.edt_album, e.edt_com,
+                                   e.cb_g,      e.Button1,   e.Button2};
+    EXPECT_EQ(order, expected);
+    EXPECT_EQ(QApplication::focusWidget(), e.edt_title) << "round to the start";
+
+    // Enter on Cancel cancels.
+    e.Button2->setFocus();
+    QTest::keyClick(e.Button2, Qt::Key_Return);
+    EXPECT_FALSE(e.isVisible());
+    EXPECT_FALSE(r.Stored().contains("[info]", Qt::CaseInsensitive));
+
+    // Enter in a field is OK: stored and closed; a new line in the comments stays a new line.
+    e.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&e));
+    e.edt_com->setFocus();
+    QTest::keyClicks(e.edt_com, "one");
+    QTest::keyClick(e.edt_com, Qt::Key_Return);
+    QTest::keyClicks(e.edt_com, "two");
+    EXPECT_TRUE(e.isVisible());
+    e.edt_title->setFocus();
+    e.edt_title->setText("Keyed");
+    QTest::keyClick(e.edt_title, Qt::Key_Enter);
+    EXPECT_FALSE(e.isVisible());
+    EXPECT_EQ(r.ini.ReadString("info", "title", ""), "Keyed");
+    EXPECT_EQ(r.ini.ReadString("info", "comment", ""), "one\ntwo");
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&r.main));
 }
