@@ -7,6 +7,10 @@
 #include "tinifile.h"
 
 #include <QKeyEvent>
+#include <cerrno>
+#include <ctime>
+#include <sys/timerfd.h>
+#include <unistd.h>
 
 namespace {
 constexpr int kHotKeyCount = 12; // F1..F12
@@ -21,12 +25,116 @@ AppEventFilter::AppEventFilter(AppState& state, TIniFile& ini, RecorderActions& 
         date_ = fm_set.ScheduledDate();
     };
     follow();
-    connect(&fm_set, &Tfm_set::scheduleChanged, this, follow);
+    connect(&fm_set, &Tfm_set::scheduleChanged, this, [this, follow] {
+        follow();
+        Rearm();
+    });
     // The schedule must not wait for other events: an idle program still starts and stops.
-    heartbeat_.setInterval(kHeartbeatMs);
-    connect(&heartbeat_, &QTimer::timeout, this,
-            [this] { HandleFailures(failureHandler_, [this] { CheckSchedule(); }); });
-    heartbeat_.start();
+    timerFd_ = timerfd_create(CLOCK_REALTIME, TFD_NONBLOCK | TFD_CLOEXEC);
+    if (timerFd_ >= 0) {
+        notifier_ = new QSocketNotifier(timerFd_, QSocketNotifier::Read, this);
+        connect(notifier_, &QSocketNotifier::activated, this, [this] {
+            quint64 expirations = 0;
+            const ssize_t n = read(timerFd_, &expirations, sizeof expirations);
+            if (n < 0 && errno == ECANCELED)
+                Rearm(); // the wall clock was set: nothing is due yet by the old reckoning
+            else if (n > 0)
+                Wake();
+        });
+    } else {
+        fallback_.setSingleShot(true);
+        fallback_.setTimerType(Qt::PreciseTimer); // a coarse timer may fire early
+        connect(&fallback_, &QTimer::timeout, this, [this] { Wake(); });
+    }
+    Rearm();
+}
+
+AppEventFilter::~AppEventFilter() {
+    if (timerFd_ >= 0) {
+        delete notifier_;
+        close(timerFd_);
+    }
+}
+
+void AppEventFilter::Wake() {
+    HandleFailures(failureHandler_, [this] { CheckSchedule(); });
+    Rearm();
+}
+
+void AppEventFilter::ArmIn(qint64 ms) {
+    if (timerFd_ < 0) {
+        if (ms < 0)
+            fallback_.stop();
+        else
+            fallback_.start(static_cast<int>(std::min<qint64>(ms, kRearmMaxMs)));
+        return;
+    }
+    itimerspec spec{};
+    int flags = 0;
+    if (ms >= 0) {
+        // An absolute wall-clock time: it passes during a suspend like the clock itself, and
+        // the kernel reports the clock being set.
+        timespec now{};
+        clock_gettime(CLOCK_REALTIME, &now);
+        ms = std::min<qint64>(ms, kRearmMaxMs);
+        const qint64 ns = now.tv_nsec + (ms % 1000) * 1000000;
+        spec.it_value.tv_sec = now.tv_sec + ms / 1000 + ns / 1000000000;
+        spec.it_value.tv_nsec = ns % 1000000000;
+        flags = TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET;
+    }
+    timerfd_settime(timerFd_, flags, &spec, nullptr);
+}
+
+QDateTime AppEventFilter::MatchStart(const QDate& date, const QTime& time) const {
+    // Without seconds (or minutes) in the time format a match lasts the whole minute (hour): it
+    // starts at the coarsest truncation whose text is still the same.
+    const QLocale& locale = ini_.Locale();
+    const QString text = TIniFile::TimeText(locale, time);
+    QTime start(time.hour(), time.minute(), time.second());
+    for (const QTime t : {QTime(time.hour(), 0, 0), QTime(time.hour(), time.minute(), 0)}) {
+        if (TIniFile::TimeText(locale, t) == text) {
+            start = t;
+            break;
+        }
+    }
+    return QDateTime(date, start);
+}
+
+void AppEventFilter::Rearm() {
+    armedMode_ = state_.schedule_mode;
+    armedFor_ = QDateTime();
+    const int mode = state_.schedule_mode;
+    if (mode != 1 && mode != 2) {
+        ArmIn(-1);
+        return;
+    }
+    const QDateTime now = clock_();
+    QDateTime next;
+    if (Due()) {
+        next = now;
+    } else {
+        // The next match starts after the current second (the current one has acted or fails).
+        const QDateTime second(now.date(),
+                               QTime(now.time().hour(), now.time().minute(), now.time().second()));
+        // A begin, end or date that did not read back matches nothing.
+        const auto after = [&](const std::optional<QTime>& time) {
+            if (!time)
+                return QDateTime();
+            if (mode == 2) {
+                if (!date_)
+                    return QDateTime();
+                const QDateTime at = MatchStart(*date_, *time);
+                return at > second ? at : QDateTime();
+            }
+            const QDateTime today = MatchStart(now.date(), *time);
+            return today > second ? today : MatchStart(now.date().addDays(1), *time);
+        };
+        for (const QDateTime& at : {after(begin_), after(end_)})
+            if (at.isValid() && (!next.isValid() || at < next))
+                next = at;
+    }
+    armedFor_ = next;
+    ArmIn(next.isValid() ? std::max<qint64>(0, now.msecsTo(next)) : -1);
 }
 
 void AppEventFilter::SetFailureHandler(FailureHandler handler) {
@@ -34,6 +142,8 @@ void AppEventFilter::SetFailureHandler(FailureHandler handler) {
 }
 
 bool AppEventFilter::eventFilter(QObject* watched, QEvent* event) {
+    if (state_.schedule_mode != armedMode_)
+        Rearm();
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<const QKeyEvent*>(event);
         if (key->key() >= Qt::Key_F1 && key->key() <= Qt::Key_F12 && IsNewPress(*key)) {

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QObject>
+#include <QSocketNotifier>
 #include <QString>
 #include <QTimer>
 #include <functional>
@@ -35,10 +36,19 @@ struct Key;
 // with `date_time`; the mode is AppState::schedule_mode (0 off, 1 every day, 2 one date). A begin
 // match calls StartRecording, an end match StopRecording while a recording is open; each match
 // acts at most once per matching text (one second with a time format showing seconds). The check
-// runs after the hot keys, on events at most once per kEventCheckMs, and on a heartbeat of
-// kHeartbeatMs so an idle program misses nothing. An event that finds a start or stop due has it
-// run at the event loop's next turn, outside that event's delivery (the start may open a dialog,
-// never in the middle of a paint); the heartbeat acts at once.
+// runs after the hot keys, on events at most once per kEventCheckMs, and on a single-shot wake-up
+// armed for the next second that can match, so an idle program misses nothing and, with no
+// schedule set, never wakes. An event that finds a start or stop due has it run at the event
+// loop's next turn, outside that event's delivery (the start may open a dialog, never in the
+// middle of a paint); the wake-up acts at once.
+//
+// The wake-up is armed from the clock for the start of the next begin or end match (every day in
+// mode 1, on the date in mode 2), at once when a match is due now, and re-armed after it fires,
+// when a picker or the mode changes (the mode is compared on every event: a radio click passes
+// through the filter) and when the wall clock is set. It is a timerfd on the wall clock, so it
+// fires at its time across a suspend and reports the clock being set; it is re-armed at least
+// every kRearmMaxMs besides (a time-zone change sets no clock). Without a timerfd a plain timer
+// re-armed at least every kRearmMaxMs does the same job a little later.
 //
 // The pickers' values count through Tfm_set::ScheduledBegin(), ScheduledEnd() and ScheduledDate():
 // a stored value the dialog could not read back is not in force and matches nothing.
@@ -46,13 +56,17 @@ class AppEventFilter : public QObject {
     Q_OBJECT
 public:
     using Clock = std::function<QDateTime()>;
-    static constexpr int kHeartbeatMs = 200;
+    // The longest the wake-up sleeps before it looks at the clock again.
+    static constexpr int kRearmMaxMs = 60 * 60 * 1000;
     // Events closer together than this share one look at the clock.
     static constexpr int kEventCheckMs = 25;
 
     // All references must outlive the filter. `clock` gives the current local date and time.
     AppEventFilter(AppState& state, TIniFile& ini, RecorderActions& actions, Tfm_set& fm_set,
                    Clock clock = &QDateTime::currentDateTime, QObject* parent = nullptr);
+    ~AppEventFilter() override;
+    AppEventFilter(const AppEventFilter&) = delete;
+    AppEventFilter& operator=(const AppEventFilter&) = delete;
 
     // Receives what the actions of hot keys and the schedule let out; without one it propagates.
     void SetFailureHandler(FailureHandler handler);
@@ -63,6 +77,10 @@ public:
     void HotKeyPress(int key);
     // One run of the schedule check; acts at once.
     void CheckSchedule();
+    // Arms the wake-up anew from the clock (the wall clock was set, or a test moved its clock).
+    void Rearm();
+    // The instant (by the clock) the wake-up is armed for; invalid while nothing can match.
+    QDateTime ArmedFor() const { return armedFor_; }
 
 private:
     struct PressId {
@@ -81,6 +99,10 @@ private:
     };
     Match Matching() const;
     bool Due() const;
+    // The first instant after the current second whose time text matches `time`'s on `date`.
+    QDateTime MatchStart(const QDate& date, const QTime& time) const;
+    void Wake();
+    void ArmIn(qint64 ms);
     bool IsNewPress(const QKeyEvent& event);
     // Forgets the last press once the event loop turns with no hot-key action running.
     void QueueForget();
@@ -97,7 +119,11 @@ private:
     std::optional<QDate> date_;
     Clock clock_;
     FailureHandler failureHandler_;
-    QTimer heartbeat_;
+    QDateTime armedFor_;
+    int armedMode_ = -1; // the schedule mode the wake-up was armed for
+    int timerFd_ = -1;
+    QSocketNotifier* notifier_ = nullptr;
+    QTimer fallback_; // without a timerfd
     std::optional<PressId> lastPress_;
     bool forgetQueued_ = false;
     int acting_ = 0; // hot-key actions running (one, or more from inside its dialog)

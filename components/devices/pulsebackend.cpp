@@ -337,10 +337,16 @@ private:
                                     std::min(whole, me->ring_.Free() / bpf * bpf));
                 me->lost_ += static_cast<std::int64_t>((whole - n) / bpf);
             }
+            me->unannounced_ += bytes;
             pa_stream_drop(s);
         }
-        if (me->wake_)
-            me->wake_();
+        // A server may hand a fragment over in many small pieces: the reader is woken once a
+        // fragment's worth has come since its last wake, not for every piece.
+        if (me->unannounced_ >= MsToBytes(me->format_, kCaptureFragmentMs)) {
+            me->unannounced_ = 0;
+            if (me->wake_)
+                me->wake_();
+        }
     }
 
     std::shared_ptr<PulseCore> core_;
@@ -349,6 +355,7 @@ private:
     RingBuffer ring_;
     pa_stream* stream_ = nullptr;
     bool ready_ = false;
+    std::size_t unannounced_ = 0; // main-loop thread: bytes read since the latest wake
     std::atomic<std::int64_t> lost_{0};
     StreamError error_;
 };

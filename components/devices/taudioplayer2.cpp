@@ -14,8 +14,11 @@
 
 namespace {
 
-constexpr int kPollMs = 20;
-constexpr int kTimerEventMs = 50;
+// The position and the meters are shown about 20 times a second; the same timer takes the
+// finished blocks and asks for new ones. The stream's own wake-ups (room in its buffer, the end,
+// a failure) come on top. The margin lets a timer that fires a little early still show.
+constexpr int kPollMs = 50;
+constexpr int kTimerEventMs = 45;
 constexpr int kWantedMs = 500; // ask for blocks while less than this is queued
 constexpr int kMaxOutstanding = 64;
 
@@ -129,6 +132,7 @@ struct TAudioPlayer2::Impl {
         const std::int64_t now = backend->NowMs();
         if (stream && playing && now - lastTimerMs >= kTimerEventMs) {
             lastTimerMs = now;
+            poll.start(); // a wake-up that showed the position puts the next look a period out
             emit q->OnTimer(stream->PlayedFrames() - startPlayed, 0, 0);
         }
     }
@@ -148,6 +152,7 @@ TAudioPlayer2::TAudioPlayer2(std::shared_ptr<AudioBackend> backend, QObject* par
     d_->backend = std::move(backend);
     d_->wake = std::make_unique<UiWake>([this]() { d_->FromEventLoop(); });
     d_->poll.setInterval(kPollMs);
+    d_->poll.setTimerType(Qt::CoarseTimer);
     connect(&d_->poll, &QTimer::timeout, this, [this]() { d_->FromEventLoop(); });
 }
 

@@ -3,6 +3,7 @@
 #include "testinput.h"
 
 #include <QDateTimeEdit>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QRadioButton>
@@ -14,7 +15,8 @@ namespace {
 struct ScheduleRig : DialogRig {
     FakeActions actions{state};
     QDateTime now{QDate(2026, 5, 4), QTime(7, 0, 0)};
-    AppEventFilter filter{state, ini, actions, *fm_set, [this] { return now; }};
+    AppEventFilter::Clock clock = [this] { return now; };
+    AppEventFilter filter{state, ini, actions, *fm_set, [this] { return clock(); }};
 
     void SetTimes(QTime begin, QTime end) {
         fm_set->Begintime->setTime(begin);
@@ -102,16 +104,79 @@ TEST(Schedule, APausedRecordingIsResumedAtTheBeginTime) {
 }
 
 TEST(Schedule, TheIdleProgramStillStartsAndStops) {
-    // The filter is not installed on the application here: only its heartbeat runs the check.
+    // The filter is not installed on the application here: only its own wake-up runs the check.
+    // The clock runs, starting half a second before the begin time.
+    ScheduleRig rig;
+    QElapsedTimer running;
+    running.start();
+    rig.clock = [&] {
+        return QDateTime(QDate(2026, 5, 4), QTime(7, 59, 59, 500)).addMSecs(running.elapsed());
+    };
+    rig.Controls().RadioButton2->setChecked(true);
+    rig.SetTimes(QTime(8, 0, 0), QTime(8, 0, 1));
+    testinput::Wait(1200);
+    EXPECT_EQ(rig.actions.calls, kStart);
+    testinput::Wait(1000);
+    EXPECT_EQ(rig.actions.calls, QStringList({"StartRecording", "StopRecording"}));
+}
+
+TEST(Schedule, NothingWakesTheProgramWithoutASchedule) {
+    ScheduleRig rig;
+    rig.Controls().RadioButton1->setChecked(true);
+    rig.SetTimes(QTime(8, 0, 0), QTime(8, 30, 0));
+    EXPECT_FALSE(rig.filter.ArmedFor().isValid());
+
+    // Special day on a date gone by: nothing can match any more.
+    rig.Controls().RadioButton3->setChecked(true);
+    rig.fm_set->date_time->setDate(QDate(2026, 5, 3));
+    EXPECT_FALSE(rig.filter.ArmedFor().isValid());
+}
+
+TEST(Schedule, TheWakeUpIsArmedForTheNextMatch) {
     ScheduleRig rig;
     rig.Controls().RadioButton2->setChecked(true);
     rig.SetTimes(QTime(8, 0, 0), QTime(8, 30, 0));
-    rig.now = At(4, 8, 0, 0);
-    testinput::Wait(AppEventFilter::kHeartbeatMs * 3);
-    EXPECT_EQ(rig.actions.calls, kStart);
-    rig.now = At(4, 8, 30, 0);
-    testinput::Wait(AppEventFilter::kHeartbeatMs * 3);
-    EXPECT_EQ(rig.actions.calls, QStringList({"StartRecording", "StopRecording"}));
+    EXPECT_EQ(rig.filter.ArmedFor(), At(4, 8, 0, 0)) << "at 7:00 the begin time comes first";
+    // The clock moves on (a wake-up, or the wall clock being set): each re-arm looks again.
+    rig.now = At(4, 8, 10, 0);
+    rig.filter.Rearm();
+    EXPECT_EQ(rig.filter.ArmedFor(), At(4, 8, 30, 0));
+    rig.now = At(4, 9, 0, 0);
+    rig.filter.Rearm();
+    EXPECT_EQ(rig.filter.ArmedFor(), At(5, 8, 0, 0)) << "tomorrow's begin time";
+    // The wall clock set back into the begin second: the start is due at once.
+    rig.now = QDateTime(QDate(2026, 5, 4), QTime(8, 0, 0, 400));
+    rig.filter.Rearm();
+    EXPECT_EQ(rig.filter.ArmedFor(), rig.now);
+    rig.filter.CheckSchedule();
+    rig.filter.Rearm();
+    EXPECT_EQ(rig.filter.ArmedFor(), At(4, 8, 30, 0)) << "a match that acted is not armed again";
+
+    // A picker changed: armed anew at once.
+    rig.fm_set->endtime->setTime(QTime(8, 15, 0));
+    EXPECT_EQ(rig.filter.ArmedFor(), At(4, 8, 15, 0));
+
+    // Special day: its date only.
+    rig.Controls().RadioButton3->setChecked(true);
+    rig.fm_set->date_time->setDate(QDate(2026, 5, 6));
+    EXPECT_EQ(rig.filter.ArmedFor(), At(6, 8, 0, 0));
+}
+
+TEST(Schedule, AModeChangeSeenByTheFilterRearms) {
+    // The mode is a plain value the radio buttons set; any event through the filter notices it.
+    ScheduleRig rig;
+    rig.SetTimes(QTime(8, 0, 0), QTime(8, 30, 0));
+    rig.state.schedule_mode = 0;
+    rig.filter.Rearm();
+    ASSERT_FALSE(rig.filter.ArmedFor().isValid());
+    rig.state.schedule_mode = 1;
+    QObject target;
+    QEvent any(QEvent::User);
+    rig.filter.eventFilter(&target, &any);
+    EXPECT_EQ(rig.filter.ArmedFor(), At(4, 8, 0, 0));
+    rig.state.schedule_mode = 0;
+    rig.filter.eventFilter(&target, &any);
+    EXPECT_FALSE(rig.filter.ArmedFor().isValid());
 }
 
 TEST(Schedule, AStoredScheduleWorksAfterARestartWithoutOpeningTheDialog) {
