@@ -69,7 +69,7 @@ void AppEventFilter::ArmIn(qint64 ms) {
             fallback_.start(static_cast<int>(std::min<qint64>(ms, kRearmMaxMs)));
         return;
     }
-    itimerspec spec{};
+    itimerspec due{}; // all zero disarms
     int flags = 0;
     if (ms >= 0) {
         // An absolute wall-clock time: it passes during a suspend like the clock itself, and
@@ -78,11 +78,11 @@ void AppEventFilter::ArmIn(qint64 ms) {
         clock_gettime(CLOCK_REALTIME, &now);
         ms = std::min<qint64>(ms, kRearmMaxMs);
         const qint64 ns = now.tv_nsec + (ms % 1000) * 1000000;
-        spec.it_value.tv_sec = now.tv_sec + ms / 1000 + ns / 1000000000;
-        spec.it_value.tv_nsec = ns % 1000000000;
+        due.it_value.tv_sec = now.tv_sec + ms / 1000 + ns / 1000000000;
+        due.it_value.tv_nsec = ns % 1000000000;
         flags = TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET;
     }
-    timerfd_settime(timerFd_, flags, &spec, nullptr);
+    timerfd_settime(timerFd_, flags, &due, nullptr);
 }
 
 QDateTime AppEventFilter::MatchStart(const QDate& date, const QTime& time) const {
