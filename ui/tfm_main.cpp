@@ -177,10 +177,10 @@ void Tfm_main::ApplicationEvents1Exception(const std::exception& e) {
 // --- Display ------------------------------------------------------------------------------
 
 void Tfm_main::SetText(const QString& element, const QString& text) {
-    if (SkinObject* e = Element(element)) {
-        e->SetText(text);
+    // An element is drawn again only when what it shows changes: the time is set about 20
+    // times a second and changes once.
+    if (SkinObject* e = Element(element); e != nullptr && e->SetText(text))
         e->Redraw();
-    }
 }
 
 QString Tfm_main::GetText(const QString& element) const {
@@ -202,10 +202,8 @@ int Tfm_main::GetPosition(const QString& element) const {
 }
 
 void Tfm_main::SetPosition(const QString& element, int position) {
-    if (SkinObject* e = Element(element)) {
-        e->SetPosition(position);
+    if (SkinObject* e = Element(element); e != nullptr && e->SetPosition(position))
         e->Redraw();
-    }
 }
 
 void Tfm_main::ShowDisplay(bool visible) {
@@ -231,7 +229,10 @@ void Tfm_main::ShowDisplay(bool visible) {
 }
 
 void Tfm_main::SetProgressWidth(int position) {
-    progress_rect.right = progress_rect.left + static_cast<int>(MulDiv(position, 326, 10000));
+    const int right = progress_rect.left + static_cast<int>(MulDiv(position, 326, 10000));
+    if (right == progress_rect.right)
+        return;
+    progress_rect.right = right;
     if (SkinObject* pb2 = Element("pb2")) {
         pb2->SetRect(progress_rect);
         pb2->Redraw();

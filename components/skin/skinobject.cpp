@@ -1,5 +1,7 @@
 #include "skinobject.h"
 
+#include "skinhittest.h"
+
 #include <algorithm>
 
 QString SkinObject::GetName() const {
@@ -37,15 +39,21 @@ QString SkinObject::GetText() const {
     return e_->text;
 }
 
-void SkinObject::SetText(const QString& text) {
+bool SkinObject::SetText(const QString& text) {
+    if (e_->text == text)
+        return false;
     e_->text = text;
+    return true;
 }
 
 int SkinObject::GetPosition() const {
     return e_->kind == SkinKind::Slider ? e_->position : 0;
 }
 
-void SkinObject::SetPosition(int position) {
-    if (e_->kind == SkinKind::Slider)
-        e_->position = std::clamp(position, e_->minimum, e_->maximum);
+bool SkinObject::SetPosition(int position) {
+    if (e_->kind != SkinKind::Slider)
+        return false;
+    const QRect before = SliderThumbRect(*e_).toAlignedRect();
+    e_->position = std::clamp(position, e_->minimum, e_->maximum);
+    return SliderThumbRect(*e_).toAlignedRect() != before;
 }

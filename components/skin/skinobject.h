@@ -28,9 +28,11 @@ public:
     void SetVisible(bool visible);
     void Redraw();
     QString GetText() const;
-    void SetText(const QString& text);
+    // True when the text differs from the one shown, i.e. a Redraw would change the screen.
+    bool SetText(const QString& text);
     int GetPosition() const; // sliders: within the element's range
-    void SetPosition(int position);
+    // True when the slider's thumb moves by a pixel or more on screen.
+    bool SetPosition(int position);
 
     // For the engine: the element's model and the applied form that draws it.
     SkinObject(SkinRepaintTarget* form, SkinElementModel* element) : form_(form), e_(element) {}

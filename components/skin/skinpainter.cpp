@@ -182,17 +182,35 @@ QPainterPath ShapePath(const SkinFormModel& form) {
 
 } // namespace
 
+// How far an element's drawing may reach past its box (borders, antialiasing, tall glyphs).
+constexpr double kReach = 6;
+
 void PaintSkinForm(QPainter& p, const SkinModel& images, const SkinFormModel& form,
                    const SkinPaintState& state) {
     p.save();
     p.setRenderHint(QPainter::Antialiasing, true);
     p.setRenderHint(QPainter::TextAntialiasing, true);
+    const QRectF all(0, 0, form.width, form.height);
     const QPainterPath shape = ShapePath(form);
-    p.setClipPath(shape, Qt::IntersectClip);
-    FillPath(p, images, shape, QRectF(0, 0, form.width, form.height), form.background);
+    // A repaint of a small area (a meter, the time) draws only what lies there. Well inside the
+    // shape it needs neither the shape's clip nor its outline, which cost more than the area.
+    const QRectF dirty = p.hasClipping() ? p.clipBoundingRect() & all : all;
+    const bool inside = dirty != all && shape.contains(dirty.adjusted(-2, -2, 2, 2));
+    if (inside) {
+        QPainterPath area;
+        area.addRect(dirty.toAlignedRect());
+        FillPath(p, images, area, all, form.background);
+    } else {
+        p.setClipPath(shape, Qt::IntersectClip);
+        FillPath(p, images, shape, all, form.background);
+    }
 
     for (const SkinElementModel& e : form.elements) {
         if (!e.visible)
+            continue;
+        // Text may reach a little past its box; the margin keeps its edge when a neighbour
+        // is drawn again.
+        if (!ToRectF(e.rect).adjusted(-kReach, -kReach, kReach, kReach).intersects(dirty))
             continue;
         if (e.kind == SkinKind::Slider) {
             PaintSlider(p, images, e);
@@ -210,7 +228,7 @@ void PaintSkinForm(QPainter& p, const SkinModel& images, const SkinFormModel& fo
         PaintContents(p, images, box, e, *look);
     }
 
-    if (form.border.isValid()) {
+    if (form.border.isValid() && !inside) {
         // Half the pen falls outside the clip, so a 2 px pen gives a crisp 1 px outline.
         p.setPen(QPen(form.border, 2));
         p.setBrush(Qt::NoBrush);

@@ -7,23 +7,31 @@
 
 TAmpBar2::TAmpBar2(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
-    timer_.setInterval(40);
+    timer_.setSingleShot(true);
     connect(&timer_, &QTimer::timeout, this, &TAmpBar2::Tick);
 }
 
 void TAmpBar2::SetValue(int value) {
     value = std::clamp(value, min_, max_);
-    if (value == value_ && value < peak_)
-        return;
+    const Shown before = Showing();
+    // While values keep coming, each one lets the time since the last pass for the held peak,
+    // so the meter needs no timer of its own; the timer only takes over when they stop.
+    if (clock_.isValid())
+        StepPeak(static_cast<int>(clock_.restart()));
     value_ = value;
     if (value_ >= peak_) {
         peak_ = value_;
         heldMs_ = 0;
-    } else if (speed_ > 0 && !timer_.isActive()) {
-        clock_.start();
-        timer_.start();
     }
-    update();
+    if (peak_ > value_ && speed_ > 0) {
+        if (!clock_.isValid())
+            clock_.start();
+        timer_.start(kQuietMs);
+    } else {
+        clock_.invalidate();
+        timer_.stop();
+    }
+    UpdateChanged(before);
 }
 
 void TAmpBar2::SetMin(int min) {
@@ -99,12 +107,21 @@ void TAmpBar2::SetHotPercent(int percent) {
 }
 
 void TAmpBar2::AdvanceTime(int ms) {
+    const Shown before = Showing();
+    StepPeak(ms);
+    if (peak_ <= value_) {
+        clock_.invalidate();
+        timer_.stop();
+    }
+    UpdateChanged(before);
+}
+
+void TAmpBar2::StepPeak(int ms) {
     if (ms <= 0)
         return;
     if (peak_ <= value_) {
         peak_ = value_;
         heldMs_ = 0;
-        timer_.stop();
         return;
     }
     const int before = heldMs_;
@@ -118,13 +135,61 @@ void TAmpBar2::AdvanceTime(int ms) {
         static_cast<long long>(std::llround(range * speed_ / 100.0 * falling / 1000.0));
     peak_ = static_cast<int>(
         std::max<long long>(value_, static_cast<long long>(peak_) - std::max(1LL, drop)));
-    if (peak_ <= value_)
-        timer_.stop();
-    update();
 }
 
 void TAmpBar2::Tick() {
     AdvanceTime(static_cast<int>(clock_.restart()));
+    if (peak_ > value_)
+        timer_.start(kFallTickMs);
+}
+
+QRect TAmpBar2::Inner(const QRect& area) const {
+    if (border_ == BarBorder::Single && area.width() > 2 && area.height() > 2)
+        return area.adjusted(1, 1, -1, -1);
+    return area;
+}
+
+QRect TAmpBar2::Span(const QRect& inner, int from, int size) const {
+    return orientation_ == Qt::Horizontal
+               ? QRect(inner.left() + from, inner.top(), size, inner.height())
+               : QRect(inner.left(), inner.bottom() + 1 - from - size, inner.width(), size);
+}
+
+int TAmpBar2::PeakWidth(int length) const {
+    return std::max(1, static_cast<int>(std::lround(length * pickWidthPercent_ / 100.0)));
+}
+
+TAmpBar2::Shown TAmpBar2::Showing() const {
+    const QRect inner = Inner(rect());
+    const int length = orientation_ == Qt::Horizontal ? inner.width() : inner.height();
+    Shown shown{Lit(value_, length), -1};
+    if (pickWidthPercent_ > 0 && peak_ > min_)
+        shown.peakEnd = std::max(PeakWidth(length), Lit(peak_, length));
+    return shown;
+}
+
+void TAmpBar2::UpdateChanged(const Shown& before) {
+    const Shown now = Showing();
+    if (now.lit == before.lit && now.peakEnd == before.peakEnd)
+        return;
+    // Only the columns between the old and the new ends are drawn again.
+    const QRect inner = Inner(rect());
+    const int length = orientation_ == Qt::Horizontal ? inner.width() : inner.height();
+    QRegion changed;
+    if (now.lit != before.lit) {
+        const int from = std::min(now.lit, before.lit);
+        int to = std::max(now.lit, before.lit);
+        // A tick is lit as a whole when it starts below the lit end: the last tick changed
+        // reaches past that end.
+        if (style_ == BarStyle::Ticks)
+            to += tickWidth_;
+        changed += Span(inner, from, to - from);
+    }
+    const int width = PeakWidth(length);
+    for (const int end : {before.peakEnd, now.peakEnd})
+        if (end >= 0 && before.peakEnd != now.peakEnd)
+            changed += Span(inner, end - width, width);
+    update(changed);
 }
 
 int TAmpBar2::Lit(int v, int length) const {
@@ -137,22 +202,14 @@ void TAmpBar2::Paint(QPainter& p, const QRect& area) const {
     p.save();
     p.setRenderHint(QPainter::Antialiasing, false);
     p.fillRect(area, backColor_);
-    QRect inner = area;
-    if (border_ == BarBorder::Single && area.width() > 2 && area.height() > 2) {
+    const QRect inner = Inner(area);
+    if (inner != area) {
         p.setPen(borderColor_);
         p.setBrush(Qt::NoBrush);
         p.drawRect(area.adjusted(0, 0, -1, -1));
-        inner = area.adjusted(1, 1, -1, -1);
     }
-    const bool horizontal = orientation_ == Qt::Horizontal;
-    const int length = horizontal ? inner.width() : inner.height();
-    // A span along the bar, from `from` for `size` pixels, as a rectangle; vertical bars fill
-    // upwards.
-    const auto span = [&](int from, int size) {
-        return horizontal
-                   ? QRect(inner.left() + from, inner.top(), size, inner.height())
-                   : QRect(inner.left(), inner.bottom() + 1 - from - size, inner.width(), size);
-    };
+    const int length = orientation_ == Qt::Horizontal ? inner.width() : inner.height();
+    const auto span = [&](int from, int size) { return Span(inner, from, size); };
     const int lit = Lit(value_, length);
     const int hot =
         hotPercent_ > 0 ? static_cast<int>(std::lround(length * hotPercent_ / 100.0)) : length;
@@ -169,8 +226,7 @@ void TAmpBar2::Paint(QPainter& p, const QRect& area) const {
         }
     }
     if (pickWidthPercent_ > 0 && peak_ > min_) {
-        const int width =
-            std::max(1, static_cast<int>(std::lround(length * pickWidthPercent_ / 100.0)));
+        const int width = PeakWidth(length);
         const int end = std::max(width, Lit(peak_, length));
         p.fillRect(span(end - width, width), pickColor_);
     }

@@ -78,8 +78,9 @@ public:
 
     // The held peak, in value units.
     int Peak() const { return peak_; }
-    // Lets `ms` of time pass for the peak: hold, then fall. The meter's own timer calls this;
-    // tests call it to step time exactly.
+    // Lets `ms` of time pass for the peak: hold, then fall. Each new value lets the time since
+    // the previous one pass; the meter's own timer does it only once values stop coming. Tests
+    // call it to step time exactly.
     void AdvanceTime(int ms);
 
     // Draws the meter into `area` of any paint device.
@@ -88,6 +89,10 @@ public:
     QSize sizeHint() const override;
 
     static constexpr int kPeakHoldMs = 600;
+    // Without a new value for this long, the meter's own timer moves the falling peak on, every
+    // kFallTickMs. Values come every 50 ms or so while audio flows.
+    static constexpr int kQuietMs = 120;
+    static constexpr int kFallTickMs = 40;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -96,6 +101,20 @@ private:
     // Pixels of `length` lit for `v`, rounded to the nearest pixel.
     int Lit(int v, int length) const;
     void Tick();
+    void StepPeak(int ms);
+    // The bar inside its border, and a span along it from `from` for `size` pixels (vertical
+    // bars fill upwards).
+    QRect Inner(const QRect& area) const;
+    QRect Span(const QRect& inner, int from, int size) const;
+    int PeakWidth(int length) const;
+    // The pixels shown lit and where the peak marker ends (-1: none), so that a change repaints
+    // only the columns that differ.
+    struct Shown {
+        int lit;
+        int peakEnd;
+    };
+    Shown Showing() const;
+    void UpdateChanged(const Shown& before);
 
     int value_ = 0, min_ = 0, max_ = 32767;
     int peak_ = 0;

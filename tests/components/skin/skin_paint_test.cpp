@@ -4,6 +4,8 @@
 #include "skinparser.h"
 #include "skintestfiles.h"
 
+#include <QPainter>
+#include <functional>
 #include <gtest/gtest.h>
 #include <set>
 
@@ -102,6 +104,63 @@ TEST(SkinPainter, ProgressWidthVisibilityAndHoverChangeThePicture) {
     EXPECT_NE(normal, hover);
     EXPECT_NE(hover, pressed);
     EXPECT_NE(normal, pressed);
+}
+
+TEST(SkinPainter, RepaintingOnlyTheChangedAreaGivesTheWholePicture) {
+    // The window repaints just the areas that changed, over what it showed before. Every such
+    // partial repaint must leave exactly the picture a full repaint gives: near the rounded
+    // corners, over neighbours, and where elements overlap.
+    Loaded l = MainForm();
+    const auto paintOver = [&](QImage& image, const QRegion& area) {
+        QPainter p(&image);
+        p.setClipRegion(area);
+        // As the window does, the area is cleared first.
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        p.fillRect(image.rect(), Qt::transparent);
+        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        PaintSkinForm(p, *l.model, l.form);
+    };
+    const auto around = [](const SkinElementModel& e) { return Area(e).adjusted(-2, -2, 2, 2); };
+    QImage shown = RenderSkinForm(*l.model, l.form);
+
+    SkinElementModel& time = *l.form.Find("s_time");
+    SkinElementModel& size = *l.form.Find("s_sizeson");
+    SkinElementModel& name = *l.form.Find("s_filename");
+    SkinElementModel& bar = *l.form.Find("play_bar");
+    SkinElementModel& pb2 = *l.form.Find("pb2");
+    l.form.Find("pb1")->visible = pb2.visible = bar.visible = true;
+    paintOver(shown, QRegion(0, 0, l.form.width, l.form.height));
+    struct Change {
+        std::function<void()> apply;
+        QRegion area;
+    };
+    const std::vector<Change> changes = {
+        {[&] { time.text = "01:02:03"; }, around(time)},
+        {[&] { size.text = "123456 KB"; }, around(size)},
+        {[&] { name.text = QString(300, QChar(0xDC)); }, around(name)},
+        {[&] { bar.position = 4000; }, around(bar)},
+        {[&] { pb2.rect.right = pb2.rect.left + 100; }, around(pb2)},
+        // Two areas far apart at once, the rounded corners of the window, and just inside
+        // its outline.
+        {[&] { time.text = "11:22:33", bar.position = 9000; }, QRegion(around(time)) + around(bar)},
+        {[] {}, QRegion(0, 0, 8, 8) + QRegion(l.form.width - 8, l.form.height - 8, 8, 8)},
+        // Just inside the window's outline, and slivers over the edge of every element.
+        {[] {}, QRegion(3, 4, 3, 3)},
+        {[] {}, QRegion(4, 5, 3, 3)},
+        {[] {}, QRegion(5, 5, 3, 3)},
+    };
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+        changes[i].apply();
+        paintOver(shown, changes[i].area);
+        EXPECT_EQ(shown, RenderSkinForm(*l.model, l.form)) << "change " << i;
+    }
+    // Slivers over the edges of each element, as a neighbour's repaint may touch them.
+    shown = RenderSkinForm(*l.model, l.form);
+    for (const SkinElementModel& e : l.form.elements) {
+        paintOver(shown, QRegion(e.rect.left - 2, e.rect.top, 3, 2));
+        paintOver(shown, QRegion(e.rect.right - 1, e.rect.bottom - 1, 3, 2));
+        EXPECT_EQ(shown, RenderSkinForm(*l.model, l.form)) << e.name.toStdString();
+    }
 }
 
 TEST(SkinPainter, OddGeometryFromTheProgramIsDrawnWithoutHarm) {

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QImage>
+#include <QPaintEvent>
 #include <QPainter>
 #include <gtest/gtest.h>
 
@@ -147,4 +148,72 @@ TEST(TAmpBar2, PeakHoldsThenFallsToTheValueAtItsSpeed) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     EXPECT_EQ(live.Peak(), 0);
     EXPECT_GE(clock.elapsed(), TAmpBar2::kPeakHoldMs + 500);
+}
+
+namespace {
+
+// Collects the areas a widget is asked to paint.
+class PaintSpy : public QObject {
+public:
+    explicit PaintSpy(QWidget* widget) { widget->installEventFilter(this); }
+    QRegion painted;
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            painted += static_cast<QPaintEvent*>(event)->region();
+            ++paints;
+        }
+        return false;
+    }
+};
+
+void Settle() {
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+}
+
+} // namespace
+
+TEST(TAmpBar2, ANewValueRepaintsExactlyTheColumnsThatChange) {
+    for (const auto style : {TAmpBar2::BarStyle::Ticks, TAmpBar2::BarStyle::Solid}) {
+        for (const auto border : {TAmpBar2::BarBorder::None, TAmpBar2::BarBorder::Single}) {
+            TAmpBar2 bar;
+            bar.SetStyle(style);
+            bar.SetBorderStyle(border);
+            bar.SetPickWidthPercent(2);
+            bar.SetSpeed(0); // the peak stays where the values put it
+            bar.resize(305, 5);
+            bar.show();
+            Settle();
+            PaintSpy spy(&bar);
+            // Rising and falling values, steps of a pixel or a tick's edge, and the peak marker
+            // left behind by a fall.
+            for (const int value : {9000, 9100, 9107, 20000, 19990, 3000, 3000, 32767, 0}) {
+                const QImage before = Draw(bar, bar.size());
+                spy.painted = QRegion();
+                spy.paints = 0;
+                bar.SetValue(value);
+                Settle();
+                const QImage after = Draw(bar, bar.size());
+                int differing = 0;
+                for (int y = 0; y < after.height(); ++y)
+                    for (int x = 0; x < after.width(); ++x)
+                        if (before.pixel(x, y) != after.pixel(x, y)) {
+                            ++differing;
+                            EXPECT_TRUE(spy.painted.contains(QPoint(x, y)))
+                                << "value " << value << ": pixel " << x << "," << y
+                                << " changed but was not repainted";
+                        }
+                if (differing == 0) {
+                    EXPECT_EQ(spy.paints, 0) << "value " << value << " changed nothing";
+                }
+                // A small step repaints a few columns, not the whole meter.
+                if (value == 9107 || value == 19990) {
+                    EXPECT_LT(spy.painted.boundingRect().width(), 40) << "value " << value;
+                }
+            }
+        }
+    }
 }
