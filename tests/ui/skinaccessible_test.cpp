@@ -165,8 +165,18 @@ TEST(MainAccessibility, ToolTipsNameTheActionAndTheHotKeyAsBound) {
     EXPECT_EQ(ToolTipOf(m, "s_time"), "");
     EXPECT_EQ(ToolTipAt(&m, QPoint(2, 100)), "");
 
-    // The user binds F12 to recording in the settings dialog and saves.
+    // The settings form's buttons explain themselves too; the dialog's keyboard buttons over
+    // them are what a screen reader finds, so the form announces none of them a second time.
     m.ShowSettings(true);
+    QWidget* options = Surface(rig.fm_set);
+    ASSERT_NE(options, nullptr);
+    const SkinRect ok = rig.fm_main->Skin1.GetSkinForm(rig.fm_set)->FindObject("ok")->GetRect();
+    EXPECT_EQ(ToolTipAt(rig.fm_set, QPoint(ok.left + 4, ok.top + 4)),
+              "Save the settings and close");
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(options)->childCount(), 0);
+    EXPECT_EQ(Named(rig.fm_set)["OK"]->role(), QAccessible::Button);
+
+    // The user binds F12 to recording in the settings dialog and saves.
     auto* rec = rig.fm_set->findChild<QComboBox*>(QStringLiteral("ComboBox1"));
     ASSERT_NE(rec, nullptr);
     rec->setCurrentIndex(11);
