@@ -16,7 +16,8 @@ namespace {
 // the form instance outlives the surface (TSkin keeps every instance).
 class ElementAccessible : public QAccessibleInterface,
                           public QAccessibleActionInterface,
-                          public QAccessibleValueInterface {
+                          public QAccessibleValueInterface,
+                          public QAccessibleTextInterface {
 public:
     ElementAccessible(SkinSurface* surface, SkinFormInstance* form, std::size_t index)
         : surface_(surface), form_(form), index_(index) {}
@@ -90,6 +91,8 @@ public:
             return static_cast<QAccessibleActionInterface*>(this);
         if (type == QAccessible::ValueInterface && e->kind == SkinKind::Slider)
             return static_cast<QAccessibleValueInterface*>(this);
+        if (type == QAccessible::TextInterface && e->kind == SkinKind::Text)
+            return static_cast<QAccessibleTextInterface*>(this);
         return nullptr;
     }
 
@@ -99,9 +102,8 @@ public:
         return e && e->kind == SkinKind::Button ? QStringList{pressAction()} : QStringList{};
     }
     void doAction(const QString& action) override {
-        SkinElementModel* e = Element();
-        if (e && action == pressAction())
-            surface_->Press(e);
+        if (action == pressAction())
+            Later([](SkinSurface* surface, SkinElementModel* e) { surface->Press(e); });
     }
     QStringList keyBindingsForAction(const QString& action) const override {
         const SkinElementModel* e = Element();
@@ -117,8 +119,9 @@ public:
         return e ? QVariant(e->position) : QVariant();
     }
     void setCurrentValue(const QVariant& value) override {
-        if (SkinElementModel* e = Element())
-            surface_->Slide(e, value.toInt());
+        Later([position = value.toInt()](SkinSurface* surface, SkinElementModel* e) {
+            surface->Slide(e, position);
+        });
     }
     QVariant maximumValue() const override {
         const SkinElementModel* e = Element();
@@ -130,7 +133,52 @@ public:
     }
     QVariant minimumStepSize() const override { return 1; }
 
+    // Texts: what the element shows, read-only and without a caret. Screen readers read a
+    // label's text through this; the name says what the text is.
+    QString text(int startOffset, int endOffset) const override {
+        const QString shown = Shown();
+        return shown.mid(startOffset, endOffset < 0 ? -1 : endOffset - startOffset);
+    }
+    int characterCount() const override { return int(Shown().size()); }
+    void selection(int, int* startOffset, int* endOffset) const override {
+        *startOffset = *endOffset = 0;
+    }
+    int selectionCount() const override { return 0; }
+    void addSelection(int, int) override {}
+    void removeSelection(int) override {}
+    void setSelection(int, int, int) override {}
+    int cursorPosition() const override { return 0; }
+    void setCursorPosition(int) override {}
+    QRect characterRect(int) const override { return rect(); }
+    int offsetAtPoint(const QPoint&) const override { return -1; }
+    void scrollToSubstring(int, int) override {}
+    QString attributes(int, int* startOffset, int* endOffset) const override {
+        *startOffset = 0;
+        *endOffset = characterCount();
+        return {};
+    }
+
 private:
+    QString Shown() const {
+        const SkinElementModel* e = Element();
+        return e && e->kind == SkinKind::Text ? e->text : QString();
+    }
+
+    // Runs `act` on the element from the event loop, as Qt's own buttons click: the assistive
+    // technology gets its answer before whatever the click opens (a modal box) runs. Nothing
+    // happens when the surface has gone or shows another form by then.
+    template <typename Act> void Later(Act act) {
+        if (!Element())
+            return;
+        QMetaObject::invokeMethod(
+            surface_.data(),
+            [surface = surface_, form = form_, index = index_, act] {
+                if (surface && surface->Form() == form && index < form->Form().elements.size())
+                    act(surface.data(), &form->Form().elements[index]);
+            },
+            Qt::QueuedConnection);
+    }
+
     SkinElementModel* Element() const {
         if (!surface_ || surface_->Form() != form_ || index_ >= form_->Form().elements.size())
             return nullptr;

@@ -26,6 +26,8 @@ using SkinDescriber =
 // describer gives a role, in painting order, each with the described name, role and shortcut and
 // the tooltip as its description. Buttons offer the press action, which reports exactly the
 // events a mouse click on them reports; sliders offer their range and position as a value, and
-// setting it reports what dragging the thumb there and letting go reports. Texts offer their
-// current text as the value.
+// setting it reports what dragging the thumb there and letting go reports. Both run from the
+// event loop after the call returns (as Qt's own buttons click), so a click that opens a modal
+// box does not hold up the assistive technology's request. Texts offer their current text as
+// the value.
 void InstallSkinAccessibility();
