@@ -44,6 +44,8 @@ Tfm_main::Tfm_main(MainEnvironment env, MainPeers& peers, QWidget* parent)
     setFixedSize(453, 260);
     AmpBar1->setObjectName("AmpBar1");
     AmpBar22->setObjectName("AmpBar22");
+    AmpBar1->setAccessibleName("Left level");
+    AmpBar22->setAccessibleName("Right level");
     AmpBar1->setGeometry(84, 164, 305, 3);
     AmpBar22->setGeometry(84, 174, 304, 3);
 
