@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # What a screen reader finds in the running program: starts it under Xvfb with a private D-Bus
 # session, the AT-SPI bus and a private PulseAudio, walks its accessible tree over AT-SPI (as
-# Orca does), checks the skin's buttons are there with their names and tooltips, presses
-# "Record" through the action interface and checks that the display's time then reads out a
-# running recording. Prints the tree. Exits 0 when all of that holds.
+# Orca does), checks the main window is a frame and the skin's buttons are there with their
+# names and tooltips, presses "Record" through the action interface and checks that the display's
+# time then reads out a running recording. Prints the tree. Exits 0 when all of that holds.
 #   scripts/atspi-check.sh [BUILD_DIR]     (default build-test; needs python3-pyatspi)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -60,6 +60,9 @@ if app is None:
 nodes = walk(app)
 for depth, node in nodes:
     print("  " * depth + node.getRoleName(), repr(node.name), repr(node.description))
+frames = [n.name for d, n in nodes if d == 0 and n.getRoleName() == "frame"]
+if "Tarno MP3 Recorder" not in frames:
+    sys.exit("the main window is not announced as a window")
 buttons = {n.name: n for _, n in nodes if n.getRoleName() == "push button"}
 expected = ["Record", "Pause", "Stop", "Play", "Previous", "Next", "Add files", "List", "Tags",
             "Settings", "Help", "Web site"]

@@ -271,9 +271,17 @@ private:
     mutable std::map<std::size_t, QAccessible::Id> ids_;
 };
 
-QAccessibleInterface* SkinAccessibleFactory(const QString&, QObject* object) {
+QAccessibleInterface* SkinAccessibleFactory(const QString& className, QObject* object) {
     if (auto* surface = qobject_cast<SkinSurface*>(object))
         return new SurfaceAccessible(surface);
+    // A skinned window has no frame of its own, but it is a window all the same: announced as
+    // one (a frame), not as a pane inside something else. Dialogs and main windows keep the
+    // interfaces Qt gives them.
+    auto* window = qobject_cast<QWidget*>(object);
+    if (window && window->isWindow() && window->property("tarno_skinned").toBool() &&
+        className == QLatin1String(object->metaObject()->className()) &&
+        !window->inherits("QDialog") && !window->inherits("QMainWindow"))
+        return new QAccessibleWidget(window, QAccessible::Window);
     return nullptr;
 }
 

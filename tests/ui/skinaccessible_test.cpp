@@ -66,6 +66,10 @@ TEST(MainAccessibility, TheSkinButtonsAreAnnouncedAndPressingRecordRecords) {
     MainRig rig;
     rig.Start();
     Tfm_main& m = *rig.fm_main;
+    // The frameless skinned window is still announced as a window, by its title.
+    QAccessibleInterface* window = QAccessible::queryAccessibleInterface(&m);
+    EXPECT_EQ(window->role(), QAccessible::Window);
+    EXPECT_EQ(window->text(QAccessible::Name), "Tarno MP3 Recorder");
     auto named = Named(&m);
 
     // The twelve icon-only buttons, the window's own two and the volume.
