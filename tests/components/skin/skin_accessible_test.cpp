@@ -70,6 +70,12 @@ TEST_F(AccessibleSkin, NothingIsAnnouncedOrTippedUntilTheProgramGivesWords) {
     QAccessibleInterface* surface = SurfaceOf(*window);
     ASSERT_NE(surface, nullptr);
     EXPECT_EQ(surface->childCount(), 0);
+    QWidget* surfaceWidget = window->findChild<QWidget*>(QStringLiteral("skin_surface"));
+    const SkinRect r = skin.GetSkinForm(window)->FindObject("stop")->GetRect();
+    const QPoint at(r.left + 2, r.top + 2);
+    QHelpEvent help(QEvent::ToolTip, at, surfaceWidget->mapToGlobal(at));
+    QApplication::sendEvent(surfaceWidget, &help);
+    EXPECT_FALSE(help.isAccepted());
 
     skin.SetDescriber(Words);
     int buttons = 0;
