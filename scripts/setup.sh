@@ -16,6 +16,7 @@ packages=(
   ffmpeg lame vorbis-tools sox clang clang-format-14 libclang-rt-14-dev fp-utils imagemagick
   dpkg-dev fakeroot file xdg-utils
   lintian appstream desktop-file-utils xdotool
+  at-spi2-core python3-pyatspi
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -209,9 +209,15 @@ void AppEventFilter::QueueForget() {
         Qt::QueuedConnection);
 }
 
+std::optional<int> AppEventFilter::BoundKey(const TIniFile& ini, const settings::Key& key) {
+    const int index = settings::ReadInteger(ini, key, settings::Reader::HotKeyHook);
+    if (index < 0 || index >= kHotKeyCount)
+        return std::nullopt;
+    return Qt::Key_F1 + index;
+}
+
 bool AppEventFilter::Bound(const settings::Key& key, int pressed) const {
-    const int index = settings::ReadInteger(ini_, key, settings::Reader::HotKeyHook);
-    return index >= 0 && index < kHotKeyCount && Qt::Key_F1 + index == pressed;
+    return BoundKey(ini_, key) == pressed;
 }
 
 void AppEventFilter::HotKeyPress(int key) {

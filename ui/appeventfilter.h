@@ -73,6 +73,10 @@ public:
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 
+    // The Qt key (F1..F12) bound to `key` ("hot" "rec" and the others), read from the store as a
+    // press reads it; nothing when the stored index binds no key.
+    static std::optional<int> BoundKey(const TIniFile& ini, const settings::Key& key);
+
     // The four binding tests for one press of the Qt key `key`.
     void HotKeyPress(int key);
     // One run of the schedule check; acts at once.

@@ -1,5 +1,10 @@
 #include "recorderskin.h"
 
+#include "appeventfilter.h"
+#include "settingstable.h"
+
+#include <QKeySequence>
+
 namespace recorderskin {
 namespace {
 
@@ -159,7 +164,73 @@ const char* KindName(SkinKind kind) {
     return "?";
 }
 
+struct ElementWords {
+    const char* name;
+    const char* spoken; // the accessible name
+    const char* tip;    // the tooltip before the hot key; nullptr: the spoken name
+    QAccessible::Role role;
+    const settings::Key* hotKey; // the key bound to the same action, if any
+};
+
+// Every element a click dispatches on, and the display's texts.
+const ElementWords kWords[] = {
+    {"recorder", "Record", "Record", QAccessible::Button, &settings::kHotRec},
+    {"pause", "Pause", "Pause or resume", QAccessible::Button, &settings::kHotPause},
+    {"recordpause", "Pause", "Pause or resume", QAccessible::Button, &settings::kHotPause},
+    {"stop", "Stop", nullptr, QAccessible::Button, &settings::kHotStop},
+    {"recordstop", "Stop", nullptr, QAccessible::Button, &settings::kHotStop},
+    {"play", "Play", "Play the selected recording", QAccessible::Button, &settings::kHotPlay},
+    {"back", "Previous", "Play the previous recording in the list", QAccessible::Button, nullptr},
+    {"next", "Next", "Play the next recording in the list", QAccessible::Button, nullptr},
+    {"add", "Add files", "Add files to the list", QAccessible::Button, nullptr},
+    {"list", "List", "Show or hide the list of recordings", QAccessible::Button, nullptr},
+    {"tag", "Tags", "Edit the tags written into recordings", QAccessible::Button, nullptr},
+    {"set", "Settings", nullptr, QAccessible::Button, nullptr},
+    {"help", "Help", nullptr, QAccessible::Button, nullptr},
+    {"web", "Web site", "Open the web site", QAccessible::Button, nullptr},
+    {"min", "Minimize", nullptr, QAccessible::Button, nullptr},
+    {"close", "Close", nullptr, QAccessible::Button, nullptr},
+    {"spb2", "Mute", nullptr, QAccessible::Button, nullptr},
+    {"spb1", "Unmute", nullptr, QAccessible::Button, nullptr},
+    {"spb", "Volume", nullptr, QAccessible::Slider, nullptr},
+    {"play_bar", "Position", "Playing position", QAccessible::Slider, nullptr},
+    {"list_add", "Add files", "Add files to the list", QAccessible::Button, nullptr},
+    {"del", "Remove", "Remove the selected recordings from the list", QAccessible::Button, nullptr},
+    {"clear", "Clear list", "Remove every recording from the list", QAccessible::Button, nullptr},
+    {"relist", "Hide list", "Hide the list of recordings", QAccessible::Button, nullptr},
+    {"default", "Defaults", "Restore the default settings", QAccessible::NoRole, nullptr},
+    {"ok", "OK", "Save the settings and close", QAccessible::NoRole, nullptr},
+    {"cancel", "Cancel", "Close without saving", QAccessible::NoRole, nullptr},
+    {"s_time", "Time", nullptr, QAccessible::StaticText, nullptr},
+    {"s_filename", "File name", nullptr, QAccessible::StaticText, nullptr},
+    {"s_mono", "Format", nullptr, QAccessible::StaticText, nullptr},
+    {"s_sizeson", "Size", nullptr, QAccessible::StaticText, nullptr},
+};
+
 } // namespace
+
+SkinDescriber ElementDescriber(const TIniFile& store) {
+    return [&store](const QString&, const SkinElementModel& element) {
+        SkinElementInfo info;
+        for (const ElementWords& w : kWords) {
+            if (element.name != QLatin1String(w.name))
+                continue;
+            info.name = QString::fromUtf8(w.spoken);
+            info.role = w.role;
+            if (w.hotKey)
+                if (const std::optional<int> key = AppEventFilter::BoundKey(store, *w.hotKey))
+                    info.shortcut = QKeySequence(*key).toString(QKeySequence::NativeText);
+            // Texts show what they say; only what can be clicked or dragged explains itself.
+            if (element.kind == SkinKind::Button || element.kind == SkinKind::Slider) {
+                info.toolTip = QString::fromUtf8(w.tip ? w.tip : w.spoken);
+                if (!info.shortcut.isEmpty())
+                    info.toolTip += QStringLiteral(" (%1)").arg(info.shortcut);
+            }
+            break;
+        }
+        return info;
+    };
+}
 
 const std::vector<RequiredElement>& RequiredElements() {
     using K = SkinKind;

@@ -44,9 +44,13 @@ Tfm_main::Tfm_main(MainEnvironment env, MainPeers& peers, QWidget* parent)
     setFixedSize(453, 260);
     AmpBar1->setObjectName("AmpBar1");
     AmpBar22->setObjectName("AmpBar22");
+    AmpBar1->setAccessibleName("Left level");
+    AmpBar22->setAccessibleName("Right level");
     AmpBar1->setGeometry(84, 164, 305, 3);
     AmpBar22->setGeometry(84, 174, 304, 3);
 
+    if (env_.store)
+        Skin1.SetDescriber(recorderskin::ElementDescriber(*env_.store));
     connect(&Skin1, &TSkin::OnClick, this, &Tfm_main::Skin1Click);
     connect(&Skin1, &TSkin::OnMouseDown, this, &Tfm_main::Skin1MouseDown);
     connect(&Skin1, &TSkin::OnMouseUp, this, &Tfm_main::Skin1MouseUp);

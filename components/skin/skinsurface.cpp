@@ -4,9 +4,12 @@
 #include "skinhittest.h"
 #include "skinpainter.h"
 
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QToolTip>
 #include <QWindow>
+#include <algorithm>
 
 SkinSurface::SkinSurface(QWidget* window) : QWidget(window), window_(window) {
     setObjectName(QStringLiteral("skin_surface"));
@@ -31,6 +34,64 @@ void SkinSurface::ResetMouse() {
         hovered_ = nullptr;
     if (pressed_ && !pressed_->visible)
         pressed_ = nullptr;
+}
+
+void SkinSurface::SetDescriber(SkinDescriber describer) {
+    describer_ = std::move(describer);
+}
+
+SkinElementInfo SkinSurface::Describe(const SkinElementModel& element) const {
+    if (!describer_ || !form_)
+        return {};
+    return describer_(form_->Name(), element);
+}
+
+bool SkinSurface::Applied(const SkinElementModel* element) const {
+    return form_ && element && form_->ObjectFor(element)->Model() == element;
+}
+
+void SkinSurface::Press(SkinElementModel* button) {
+    if (!Applied(button) || !button->visible || button->kind != SkinKind::Button || pressed_)
+        return;
+    const SkinRect& r = button->rect;
+    const QPoint at((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    QPointer<QWidget> window = window_;
+    SkinObject* object = form_->ObjectFor(button);
+    emit OnMouseDown(object, int(Qt::LeftButton), at.x(), at.y());
+    emit OnMouseUp(object, int(Qt::LeftButton), at.x(), at.y());
+    Clicked(object, window);
+}
+
+void SkinSurface::Slide(SkinElementModel* slider, int position) {
+    if (!Applied(slider) || !slider->visible || slider->kind != SkinKind::Slider || pressed_)
+        return;
+    SkinObject* object = form_->ObjectFor(slider);
+    const QPoint from = SliderThumbRect(*slider).center().toPoint();
+    emit OnMouseDown(object, int(Qt::LeftButton), from.x(), from.y());
+    const int clamped = std::clamp(position, slider->minimum, slider->maximum);
+    if (clamped != slider->position) {
+        slider->position = clamped;
+        UpdateElement(slider);
+    }
+    const QPoint to = SliderThumbRect(*slider).center().toPoint();
+    emit OnMouseUp(object, int(Qt::LeftButton), to.x(), to.y());
+}
+
+bool SkinSurface::event(QEvent* event) {
+    if (event->type() != QEvent::ToolTip)
+        return QWidget::event(event);
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const SkinElementModel* hit = form_ ? HitTest(form_->Form(), help->pos()) : nullptr;
+    const QString tip = hit ? Describe(*hit).toolTip : QString();
+    if (tip.isEmpty()) {
+        QToolTip::hideText();
+        event->ignore();
+        return true;
+    }
+    const SkinRect& r = hit->rect;
+    QToolTip::showText(help->globalPos(), tip, this,
+                       QRect(r.left, r.top, r.right - r.left, r.bottom - r.top));
+    return true;
 }
 
 bool SkinSurface::eventFilter(QObject* watched, QEvent* event) {
@@ -163,14 +224,18 @@ void SkinSurface::mouseReleaseEvent(QMouseEvent* event) {
     QPointer<QWidget> window = window_;
     SkinObject* object = form->ObjectFor(released);
     emit OnMouseUp(object, int(Qt::LeftButton), at.x(), at.y());
-    if (!inside || released->kind != SkinKind::Button)
-        return;
+    if (inside && released->kind == SkinKind::Button)
+        Clicked(object, window);
+}
+
+void SkinSurface::Clicked(SkinObject* object, const QPointer<QWidget>& window) {
+    const QString name = object->GetName();
     emit OnClick(object);
     if (!window)
         return;
-    if (released->name == QLatin1String("min"))
+    if (name == QLatin1String("min"))
         window->showMinimized();
-    else if (released->name == QLatin1String("close"))
+    else if (name == QLatin1String("close"))
         window->close();
 }
 

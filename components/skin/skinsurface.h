@@ -1,5 +1,7 @@
 #pragma once
 
+#include "skinaccessible.h"
+
 #include <QPoint>
 #include <QPointer>
 #include <QWidget>
@@ -23,6 +25,16 @@ public:
     // Forget hover and press state, e.g. when the element under them is hidden.
     void ResetMouse();
 
+    // The words for tooltips and assistive technology; without a describer elements have neither.
+    void SetDescriber(SkinDescriber describer);
+    SkinElementInfo Describe(const SkinElementModel& element) const;
+    // What a mouse click on `button` does, for assistive technology: the down, up and click
+    // events, then minimising or closing for "min" and "close". Nothing while the mouse holds an
+    // element, or for an element that is hidden or not a button of the applied form.
+    void Press(SkinElementModel* button);
+    // What dragging `slider`'s thumb to `position` (clamped to its range) and letting go does.
+    void Slide(SkinElementModel* slider, int position);
+
 signals:
     void OnClick(SkinObject* Source);
     void OnMouseDown(SkinObject* Source, int Button, int x, int y);
@@ -30,6 +42,7 @@ signals:
     void OnMouseMove(SkinObject* Source, int x, int y);
 
 protected:
+    bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -41,6 +54,9 @@ private:
     void SetHovered(SkinElementModel* element);
     void UpdateElement(const SkinElementModel* element);
     void MoveSlider(SkinElementModel* slider, QPoint at);
+    bool Applied(const SkinElementModel* element) const;
+    // The click of a released button, reported after its up event.
+    void Clicked(SkinObject* object, const QPointer<QWidget>& window);
 
     QPointer<QWidget> window_;
     SkinFormInstance* form_ = nullptr;
@@ -50,4 +66,5 @@ private:
     bool movingByHand_ = false;
     bool movingBySystem_ = false;
     QPoint grabOffset_;
+    SkinDescriber describer_;
 };

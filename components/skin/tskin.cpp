@@ -60,6 +60,7 @@ struct TSkin::Impl {
     SkinModelPtr skin;
     QString error;
     std::map<QWidget*, Skinned> windows;
+    SkinDescriber describer;
     // Every form ever applied, by window and form; reused when the same form is applied again
     // so the objects a caller holds stay the ones on screen.
     std::vector<std::tuple<QWidget*, const SkinModel*, QString, std::unique_ptr<SkinFormInstance>>>
@@ -69,6 +70,7 @@ struct TSkin::Impl {
 TSkin::TSkin(SkinModelPtr builtIn, QObject* parent)
     : QObject(parent), d_(std::make_unique<Impl>()) {
     d_->skin = builtIn ? std::move(builtIn) : std::make_shared<const SkinModel>();
+    InstallSkinAccessibility();
 }
 
 TSkin::~TSkin() {
@@ -123,6 +125,7 @@ void TSkin::ApplySkin(QWidget* window) {
     }
     window->setProperty("tarno_frame_removed", entry.addedFrameless);
     entry.surface = new SkinSurface(window);
+    entry.surface->SetDescriber(d_->describer);
     connect(entry.surface, &SkinSurface::OnClick, this, &TSkin::OnClick);
     connect(entry.surface, &SkinSurface::OnMouseDown, this, &TSkin::OnMouseDown);
     connect(entry.surface, &SkinSurface::OnMouseUp, this, &TSkin::OnMouseUp);
@@ -199,4 +202,11 @@ void TSkin::RemoveSkin(QWidget* window) {
 SkinForm* TSkin::GetSkinForm(QWidget* window) {
     const auto it = d_->windows.find(window);
     return it == d_->windows.end() ? nullptr : it->second.form;
+}
+
+void TSkin::SetDescriber(SkinDescriber describer) {
+    d_->describer = std::move(describer);
+    for (auto& [window, entry] : d_->windows)
+        if (entry.surface)
+            entry.surface->SetDescriber(d_->describer);
 }

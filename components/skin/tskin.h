@@ -1,5 +1,6 @@
 #pragma once
 
+#include "skinaccessible.h"
 #include "skinmodel.h"
 #include "skinobject.h"
 
@@ -43,6 +44,9 @@ public:
     void RemoveSkin(QWidget* window);
     // The applied form of a window, or nullptr.
     SkinForm* GetSkinForm(QWidget* window);
+    // The words for the elements of every skinned window: tooltips, and names and roles for
+    // assistive technology (see InstallSkinAccessibility). Without one elements have neither.
+    void SetDescriber(SkinDescriber describer);
 
 signals:
     void OnClick(SkinObject* Source);
