@@ -10,14 +10,16 @@
 class MainDisplay {
 public:
     virtual ~MainDisplay() = default;
-    // SetText on the element, then Redraw. Unknown elements are ignored.
+    // SetText on the element, then Redraw when the text changed. Unknown elements are ignored.
     virtual void SetText(const QString& element, const QString& text) = 0;
     virtual QString GetText(const QString& element) const = 0;
     // SetVisible on the element, followed by Redraw only when `redraw`.
     virtual void SetVisible(const QString& element, bool visible, bool redraw) = 0;
     virtual int GetPosition(const QString& element) const = 0;
-    // SetPosition on a slider element, then Redraw.
+    // SetPosition on a slider element, then Redraw when its thumb moved a pixel or more.
     virtual void SetPosition(const QString& element, int position) = 0;
+    // How many pixels the play bar's thumb travels from one end to the other (0: no play bar).
+    virtual int PlayBarPixels() const = 0;
     // Shows or hides the text fields (and, by the state, "pb1"/"pb2" and the meters).
     virtual void ShowDisplay(bool visible) = 0;
     // Sizes the progress image "pb2" for a play-bar position 0..9820.

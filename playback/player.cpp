@@ -28,6 +28,7 @@ void Player::SetFailureHandler(FailureHandler handler) {
 void Player::PlaySelected() {
     if (state_.play_paused) {
         player_.StartPlayback();
+        LookAgainAtTheNextChange();
         state_.play_paused = false;
         return;
     }
@@ -70,6 +71,7 @@ void Player::PlaySelected() {
     player_.SetFormat(file_.GetFormatHandle(), file_.GetFormatParam());
     display_.ShowDisplay(true);
     player_.StartPlayback();
+    LookAgainAtTheNextChange();
     display_.SetText("s_filename", QFileInfo(path).fileName());
     FeedBlock();
     FeedBlock();
@@ -99,6 +101,7 @@ void Player::TogglePlayPause() {
         player_.StopPlayback();
     } else {
         player_.StartPlayback();
+        LookAgainAtTheNextChange();
     }
     state_.play_paused = !state_.play_paused;
 }
@@ -122,6 +125,7 @@ void Player::SeekFromBar() {
     // keeps it.
     state_.sample_pos = target;
     player_.StartPlayback();
+    LookAgainAtTheNextChange();
     // The sound runs again, so the state says so: a later pause request then pauses.
     state_.play_paused = false;
 }
@@ -181,4 +185,22 @@ void Player::ShowPosition(qint64 CurrentSamples) {
         display_.SetPosition("play_bar", static_cast<int>(d));
         display_.SetProgressWidth(static_cast<int>(d));
     }
+    LookAgainAtTheNextChange();
+}
+
+void Player::LookAgainAtTheNextChange() {
+    // The display changes when the time shown reaches its next second and when the play bar's
+    // thumb reaches its next pixel; the player need not wake before.
+    const std::int64_t pos = std::max<std::int64_t>(0, state_.sample_pos);
+    std::int64_t next = 1000 - player_.SamplesToMs(pos) % 1000;
+    const int pixels = display_.PlayBarPixels();
+    const std::int64_t length = file_.GetLengthSamples();
+    if (state_.bar_follows && pixels > 0 && length > 0) {
+        const std::int64_t pixel = MulDiv(pos, pixels, length);
+        const std::int64_t nextPixelAt = MulDiv(pixel + 1, length, pixels);
+        next = std::min(next, player_.SamplesToMs(std::max<std::int64_t>(0, nextPixelAt - pos)));
+    }
+    // A few milliseconds late rather than early, so that the change has happened.
+    player_.SetTimerInterval(static_cast<int>(std::clamp<std::int64_t>(
+        next + kLookLateMs, TAudioPlayer2::kMinTimerMs, TAudioPlayer2::kMaxTimerMs)));
 }

@@ -78,6 +78,9 @@ public:
 
 private:
     void ShowPosition(qint64 CurrentSamples);
+    // Asks the player for its next timer event when the display will next change.
+    void LookAgainAtTheNextChange();
+    static constexpr int kLookLateMs = 6;
 
     AppState& state_;
     MainDisplay& display_;

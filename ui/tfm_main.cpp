@@ -243,6 +243,15 @@ void Tfm_main::SetProgressWidth(int position) {
     }
 }
 
+int Tfm_main::PlayBarPixels() const {
+    SkinObject* bar = Element("play_bar");
+    if (bar == nullptr)
+        return 0;
+    const SkinElementModel& m = *bar->Model();
+    const int length = m.vertical ? m.rect.bottom - m.rect.top : m.rect.right - m.rect.left;
+    return std::max(0, length - m.thumbSize);
+}
+
 void Tfm_main::SetMeters(int left, int right) {
     AmpBar1->SetValue(left);
     AmpBar22->SetValue(right);

@@ -40,6 +40,7 @@ public:
     void SetPosition(const QString&, int) override {}
     void ShowDisplay(bool) override {}
     void SetProgressWidth(int) override {}
+    int PlayBarPixels() const override { return 0; }
     void SetMeters(int, int) override {}
     QMap<QString, QString> texts;
 };

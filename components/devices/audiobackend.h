@@ -49,11 +49,14 @@ struct AudioSink {
     std::string description;
 };
 
-// Called when new data or a state change is waiting (captured data, room in a playback buffer, a
-// failure). It may be called from the backend's own thread and must only schedule work on the UI
-// thread without touching any object of it (uiwake.h writes to an eventfd); it must not call back
-// into the stream. Called on the UI thread itself, it may do the work at once.
+// Called when new data or a state change is waiting: captured data, a failure, the end of a
+// drain, and a playback buffer holding less than kPlaybackTopUpMs still to play. It may be called
+// from the backend's own thread and must only schedule work on the UI thread without touching any
+// object of it (uiwake.h writes to an eventfd); it must not call back into the stream. Called on
+// the UI thread itself, it may do the work at once.
 using WakeFunction = std::function<void()>;
+// A writer that keeps more than this queued ahead is woken about once per this much audio.
+constexpr int kPlaybackTopUpMs = 1000;
 
 // A capture stream, open from OpenCapture until destroyed. The backend keeps at least ten seconds
 // of captured audio for the reader, so a UI thread that is busy for a few seconds loses nothing.

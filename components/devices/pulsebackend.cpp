@@ -584,7 +584,8 @@ private:
             drainIssued_ = true;
             drainOp_ = pa_stream_drain(stream_, &PulsePlayback::OnDrained, this);
         }
-        if (moved && wake_)
+        // The writer is woken to top the buffer up, not for every piece the server takes.
+        if (moved && wake_ && ring_.Available() < topUpBelow_)
             wake_();
     }
 
@@ -592,6 +593,7 @@ private:
     PcmFormat format_;
     WakeFunction wake_;
     RingBuffer ring_;
+    const std::size_t topUpBelow_ = MsToBytes(format_, kPlaybackTopUpMs);
     pa_stream* stream_ = nullptr;
     pa_defer_event* kick_ = nullptr;
     pa_operation* drainOp_ = nullptr; // the drain in flight, cancelled before the stream goes

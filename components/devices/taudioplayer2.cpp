@@ -14,12 +14,13 @@
 
 namespace {
 
-// The position and the meters are shown about 20 times a second; the same timer takes the
-// finished blocks and asks for new ones. The stream's own wake-ups (room in its buffer, the end,
-// a failure) come on top. The margin lets a timer that fires a little early still show.
-constexpr int kPollMs = 50;
-constexpr int kTimerEventMs = 45;
-constexpr int kWantedMs = 500; // ask for blocks while less than this is queued
+// The position is shown as often as the program asks (SetTimerInterval); the same timer takes
+// the finished blocks and asks for new ones. The stream's own wake-ups (room in its buffer, the
+// end, a failure) come on top. The margin lets a timer that fires a little early still show.
+constexpr int kTimerMarginMs = 5;
+// Ask for blocks while less than this is queued: twice what the stream plays between the
+// wake-ups that ask for more.
+constexpr int kWantedMs = 2 * kPlaybackTopUpMs;
 constexpr int kMaxOutstanding = 64;
 
 } // namespace
@@ -46,6 +47,7 @@ struct TAudioPlayer2::Impl {
     int outstanding = 0; // events sent that the program answers with one QueueBlock each
     std::int64_t lastBlockFrames = 4100;
     std::int64_t lastTimerMs = 0;
+    int timerMs = TAudioPlayer2::kMinTimerMs;
     int volume = kMaxVolume;
     bool mute = false;
 
@@ -130,7 +132,7 @@ struct TAudioPlayer2::Impl {
             emit q->OnRequestOnLoadArray();
         }
         const std::int64_t now = backend->NowMs();
-        if (stream && playing && now - lastTimerMs >= kTimerEventMs) {
+        if (stream && playing && now - lastTimerMs >= timerMs - kTimerMarginMs) {
             lastTimerMs = now;
             poll.start(); // a wake-up that showed the position puts the next look a period out
             emit q->OnTimer(stream->PlayedFrames() - startPlayed, 0, 0);
@@ -151,7 +153,7 @@ TAudioPlayer2::TAudioPlayer2(std::shared_ptr<AudioBackend> backend, QObject* par
     d_->q = this;
     d_->backend = std::move(backend);
     d_->wake = std::make_unique<UiWake>([this]() { d_->FromEventLoop(); });
-    d_->poll.setInterval(kPollMs);
+    d_->poll.setInterval(d_->timerMs);
     d_->poll.setTimerType(Qt::CoarseTimer);
     connect(&d_->poll, &QTimer::timeout, this, [this]() { d_->FromEventLoop(); });
 }
@@ -243,6 +245,12 @@ void TAudioPlayer2::SetVolume(int volume) {
 
 bool TAudioPlayer2::GetMute() const {
     return d_->mute;
+}
+
+void TAudioPlayer2::SetTimerInterval(int ms) {
+    d_->timerMs = std::clamp(ms, kMinTimerMs, kMaxTimerMs);
+    if (d_->poll.interval() != d_->timerMs)
+        d_->poll.setInterval(d_->timerMs);
 }
 
 void TAudioPlayer2::SetMute(bool mute) {

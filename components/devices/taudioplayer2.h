@@ -40,6 +40,11 @@ public:
     void SetVolume(int volume);
     bool GetMute() const;
     void SetMute(bool mute);
+    // While playing, OnTimer comes about every `ms` (50 to 1000), at the latest `ms` after the
+    // previous one: the program asks for the time its display next changes.
+    void SetTimerInterval(int ms);
+    static constexpr int kMinTimerMs = 50;
+    static constexpr int kMaxTimerMs = 1000;
 
 signals:
     void OnEndArrayPlay();       // one queued block has played

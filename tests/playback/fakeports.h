@@ -31,6 +31,8 @@ public:
         ++showDisplayCalls;
     }
     void SetProgressWidth(int position) override { progress = position; }
+    int PlayBarPixels() const override { return barPixels; }
+    int barPixels = 320;
     void SetMeters(int, int) override {}
 
     bool Visible(const QString& element) const { return visibleElements.contains(element); }

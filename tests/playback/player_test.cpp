@@ -135,6 +135,49 @@ TEST_F(PlayerTest, TimerShowsPositionAndMovesBarWithinRange) {
     EXPECT_EQ(display.texts["s_time"], "00:00:01");
 }
 
+TEST_F(PlayerTest, TheDisplayIsLookedAtWhenItChangesNotMoreOften) {
+    // 40 s of 8 kHz mono: the time changes once a second and a 320-pixel bar's thumb every
+    // 125 ms, so about 9 looks a second suffice; without a bar, about one.
+    const QString path = dir.filePath("long.wav");
+    WriteToneFile(path, TestFormat::Wav, 40.0, 440, 8000, 1);
+    list.paths = {path};
+    for (const int pixels : {320, 0}) {
+        display.barPixels = pixels;
+        int looks = 0;
+        const auto counter = QObject::connect(&AudioPlayer21, &TAudioPlayer2::OnTimer,
+                                              [&looks](qint64, int, int) { ++looks; });
+        player.PlaySelected();
+        const std::int64_t before = std::int64_t(backend->Played().size());
+        int lastPixel = -1;
+        for (int ms = 10; ms <= 8000; ms += 10) {
+            backend->Advance(10);
+            // The time shown is never more than one look (plus the timer's margin) behind.
+            const std::int64_t playedMs = (std::int64_t(backend->Played().size()) - before) / 16;
+            const int shown = display.texts["s_time"].right(2).toInt();
+            if (playedMs % 1000 > 70) {
+                EXPECT_EQ(shown, playedMs / 1000 % 60) << "at " << ms << " ms, " << pixels;
+            }
+            // Nor is the bar: each pixel's position arrives within a look.
+            const int pixel =
+                static_cast<int>(MulDiv(display.positions["play_bar"], pixels, Player::kBarRange));
+            if (pixels > 0 && ms % 500 == 0) {
+                const int wanted = static_cast<int>(playedMs * pixels / 40000);
+                EXPECT_GE(pixel, wanted - 1) << "at " << ms << " ms";
+                EXPECT_GE(pixel, lastPixel);
+                lastPixel = pixel;
+            }
+        }
+        if (pixels > 0) {
+            EXPECT_LE(looks, 8 * 10) << "at most about 10 looks a second";
+            EXPECT_GE(looks, 8 * 7);
+        } else {
+            EXPECT_LE(looks, 8 + 2) << "about one look a second";
+        }
+        player.StopPlaying();
+        QObject::disconnect(counter);
+    }
+}
+
 TEST_F(PlayerTest, PauseAndResumeContinueTheTime) {
     list.paths = {MakeWav("tone.wav", 5.0)};
     player.PlaySelected();

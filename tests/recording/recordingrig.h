@@ -51,6 +51,7 @@ public:
         log << QString("show %1").arg(visible ? 1 : 0);
     }
     void SetProgressWidth(int) override {}
+    int PlayBarPixels() const override { return 0; }
     void SetMeters(int left, int right) override {
         meterLeft = left;
         meterRight = right;

@@ -38,7 +38,7 @@ struct Streamer {
         read += bytes;
         ++queued;
         player.QueueBlock(b);
-        // Nothing is read far ahead of the player: half a second plus the blocks in flight.
+        // Nothing is read far ahead of the player: two top-ups plus the blocks in flight.
         const std::size_t ahead =
             read / format.BytesPerFrame() - sim->Played().size() / format.BytesPerFrame();
         maxAhead = std::max(maxAhead, ahead);
@@ -79,7 +79,7 @@ TEST(PlayerSim, StreamsAFileGaplessWithOneBlockPerEventAndEndsOnce) {
     const int blocks = static_cast<int>((frames + 4099) / 4100);
     EXPECT_EQ(s.blocksPlayed, blocks);
     EXPECT_EQ(s.queued, 2 + s.requests + s.blocksPlayed);
-    EXPECT_LE(s.maxAhead, 22050u + 3 * 4100u);
+    EXPECT_LE(s.maxAhead, 2u * 44100 * kPlaybackTopUpMs / 1000 + 3 * 4100u);
     // The timer counts from the start of playback up to the whole file.
     ASSERT_FALSE(s.samples.empty());
     EXPECT_LE(s.samples.front(), 2205);
@@ -111,6 +111,27 @@ TEST(PlayerSim, PauseKeepsTheQueueAndResumeCountsAfresh) {
     EXPECT_LE(s.samples.front(), 1103);
     s.RunUntilEnd(10000);
     EXPECT_EQ(s.ends, 1);
+    EXPECT_EQ(sim->Played(), s.file);
+}
+
+TEST(PlayerSim, TheTimerComesAsOftenAsTheProgramAsks) {
+    auto sim = std::make_shared<SimulatedBackend>();
+    Streamer s(sim, kCd, 12 * 44100);
+    s.Start();
+    for (const int ms : {500, 50, 1000, 5000, 10}) {
+        s.player.SetTimerInterval(ms);
+        const int wanted = std::clamp(ms, TAudioPlayer2::kMinTimerMs, TAudioPlayer2::kMaxTimerMs);
+        s.samples.clear();
+        sim->Advance(wanted * 4 + 5);
+        ASSERT_GE(s.samples.size(), 4u) << ms;
+        EXPECT_LE(s.samples.size(), 5u) << ms;
+        for (std::size_t i = 1; i < s.samples.size(); ++i) {
+            const qint64 step = s.samples[i] - s.samples[i - 1];
+            EXPECT_GE(step, 44100 * (wanted - 10) / 1000) << ms;
+            EXPECT_LE(step, 44100 * (wanted + 10) / 1000) << ms;
+        }
+    }
+    s.RunUntilEnd(10000);
     EXPECT_EQ(sim->Played(), s.file);
 }
 
