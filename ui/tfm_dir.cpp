@@ -1,6 +1,7 @@
 #include "tfm_dir.h"
 
 #include "appstate.h"
+#include "textrowdelegate.h"
 
 #include <QFileInfo>
 #include <QFileSystemModel>
@@ -44,6 +45,7 @@ Tfm_dir::Tfm_dir(AppState& state, QWidget* parent)
     ShellTreeView1->setRootIsDecorated(false);
     ShellTreeView1->setSelectionMode(QAbstractItemView::SingleSelection);
     ShellTreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ShellTreeView1->setItemDelegate(new TextRowDelegate(ShellTreeView1));
     ShellTreeView1->setGeometry(4, 4, 217, 165);
     // A selection blue deep enough for white text (the style's default is too pale).
     QPalette pal = ShellTreeView1->palette();

@@ -2,6 +2,7 @@
 #include "formatcatalogue.h"
 #include "qtprompts.h"
 #include "setcontrols.h"
+#include "textroom.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -244,4 +245,25 @@ TEST(FileDialogs, StartInTheOutputFolderAndNameEachPatternOnce) {
     folder += "/not yet/made";
     EXPECT_EQ(run([&] { prompts.OpenFileNames(catalogue::OpenFilter()); }).directory,
               dir.path() + "/rec");
+}
+
+// Folder names with marks above capitals and below the line are drawn whole in their rows.
+TEST(OutputDirectoryChooser, AccentedFolderNamesFitTheirRows) {
+    DialogRig rig;
+    Tfm_set& s = *rig.fm_set;
+    const SetControls sc(s);
+    s.show();
+    const QString folder = rig.dir.path() + QStringLiteral("/Ärger/Über Åçg");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    sc.ed_dir->setText(folder);
+    RunChooser(rig, [&](Tfm_dir& c) {
+        for (const QString& path : {folder, rig.dir.path() + QStringLiteral("/Ärger")}) {
+            const QModelIndex index = c.model()->index(path);
+            ASSERT_TRUE(index.isValid()) << path.toStdString();
+            const textroom::Cut cut = textroom::CellCut(*c.ShellTreeView1, index);
+            EXPECT_GT(cut.whole, 0) << path.toStdString();
+            EXPECT_EQ(cut.lost, 0) << path.toStdString() << " at " << cut.height << " px";
+        }
+        c.btn_cancel->click();
+    });
 }
