@@ -22,8 +22,17 @@ struct Skinned {
     QPointer<SkinSurface> surface;
     SkinFormInstance* form = nullptr;
     bool addedFrameless = false;
+    // The window's background was made see-through for a shape that no mask could cut.
+    bool addedTranslucent = false;
+    bool hadNoSystemBackground = false;
     QSize minimumSize, maximumSize;
 };
+
+void RestoreBackground(QWidget* window, Skinned& entry) {
+    window->setAttribute(Qt::WA_TranslucentBackground, false);
+    window->setAttribute(Qt::WA_NoSystemBackground, entry.hadNoSystemBackground);
+    entry.addedTranslucent = false;
+}
 
 // Puts a window's frame back the next time it is hidden, unless it is skinned again first.
 class FrameRestorer : public QObject {
@@ -158,14 +167,29 @@ void TSkin::ApplySkinForm(QWidget* window, const QString& formName) {
     });
     entry.surface->SetForm(instance);
     window->setFixedSize(model->width, model->height);
-    // The offscreen platform of tests and headless renders has no window masks.
-    const QRegion mask = QGuiApplication::platformName() == QLatin1String("offscreen")
-                             ? QRegion()
-                             : SkinFormMask(*model);
-    if (mask.isEmpty())
-        window->clearMask();
-    else
-        window->setMask(mask);
+    const QRegion shape = SkinFormMask(*model);
+    if (PlatformHasWindowMasks(QGuiApplication::platformName())) {
+        if (shape.isEmpty())
+            window->clearMask();
+        else
+            window->setMask(shape);
+        return;
+    }
+    // No masks here: leave the corners outside the shape unpainted on a translucent window.
+    // Best set before the window is first shown, as its surface takes an alpha channel then.
+    window->clearMask();
+    if (!shape.isEmpty() && !window->testAttribute(Qt::WA_TranslucentBackground)) {
+        entry.hadNoSystemBackground = window->testAttribute(Qt::WA_NoSystemBackground);
+        entry.addedTranslucent = true;
+        window->setAttribute(Qt::WA_TranslucentBackground, true);
+    } else if (shape.isEmpty() && entry.addedTranslucent) {
+        RestoreBackground(window, entry);
+    }
+}
+
+bool TSkin::PlatformHasWindowMasks(const QString& platformName) {
+    return platformName != QLatin1String("offscreen") &&
+           !platformName.startsWith(QLatin1String("wayland"));
 }
 
 void TSkin::RemoveSkin(QWidget* window) {
@@ -185,6 +209,8 @@ void TSkin::RemoveSkin(QWidget* window) {
     }
     window->setProperty("tarno_skinned", false);
     window->clearMask();
+    if (entry.addedTranslucent)
+        RestoreBackground(window, entry);
     window->setMinimumSize(entry.minimumSize);
     window->setMaximumSize(entry.maximumSize);
     if (entry.addedFrameless) {
