@@ -41,6 +41,7 @@ private:
     void SetHovered(SkinElementModel* element);
     void UpdateElement(const SkinElementModel* element);
     void MoveSlider(SkinElementModel* slider, QPoint at);
+    void StartMove(QPoint global);
 
     QPointer<QWidget> window_;
     SkinFormInstance* form_ = nullptr;
@@ -49,5 +50,10 @@ private:
     // Dragging the window by hand where the platform cannot move it for us.
     bool movingByHand_ = false;
     bool movingBySystem_ = false;
+    // The background is held but the pointer has not yet travelled far enough for a drag. A
+    // click must never start a move: a window manager that takes over after the button is
+    // already up keeps the window stuck to the pointer.
+    bool moveArmed_ = false;
+    QPoint pressedAt_;
     QPoint grabOffset_;
 };

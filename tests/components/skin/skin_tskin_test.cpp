@@ -189,6 +189,16 @@ TEST_F(SkinnedWindow, EngineMinimisesAndClosesAndTheBackgroundDragsTheWindow) {
     Release(QPoint(45, 130));
     EXPECT_EQ(window.pos(), before + QPoint(40, 30));
 
+    // A click on the background that wobbles by a pixel is a click, not a drag: the window
+    // stays, and the pointer moving afterwards does not carry it along.
+    const QPoint placed = window.pos();
+    Press(QPoint(5, 100));
+    Move(QPoint(6, 101));
+    EXPECT_EQ(window.pos(), placed);
+    Release(QPoint(6, 101));
+    Mouse(QEvent::MouseMove, QPoint(60, 140), Qt::NoButton);
+    EXPECT_EQ(window.pos(), placed);
+
     Click(Centre("min"));
     EXPECT_TRUE(window.isMinimized());
     window.showNormal();
