@@ -28,6 +28,14 @@ struct Skinned {
     QSize minimumSize, maximumSize;
 };
 
+void MakeTranslucent(QWidget* window, Skinned& entry) {
+    if (window->testAttribute(Qt::WA_TranslucentBackground))
+        return;
+    entry.hadNoSystemBackground = window->testAttribute(Qt::WA_NoSystemBackground);
+    entry.addedTranslucent = true;
+    window->setAttribute(Qt::WA_TranslucentBackground, true);
+}
+
 void RestoreBackground(QWidget* window, Skinned& entry) {
     window->setAttribute(Qt::WA_TranslucentBackground, false);
     window->setAttribute(Qt::WA_NoSystemBackground, entry.hadNoSystemBackground);
@@ -122,6 +130,12 @@ void TSkin::ApplySkin(QWidget* window) {
             if (std::get<0>(instance) == window)
                 std::get<0>(instance) = nullptr;
     });
+    // Without masks the corners outside a shaped form must be see-through, and a window's
+    // surface takes its alpha channel only when it is made: ask for it before the frame goes,
+    // as that makes the surface anew. ApplySkinForm paints the background again for a
+    // rectangular form.
+    if (!PlatformHasWindowMasks(QGuiApplication::platformName()))
+        MakeTranslucent(window, entry);
     entry.addedFrameless = window->property("tarno_frame_removed").toBool();
     if (!(window->windowFlags() & Qt::FramelessWindowHint)) {
         const bool wasVisible = window->isVisible();
@@ -176,15 +190,11 @@ void TSkin::ApplySkinForm(QWidget* window, const QString& formName) {
         return;
     }
     // No masks here: leave the corners outside the shape unpainted on a translucent window.
-    // Best set before the window is first shown, as its surface takes an alpha channel then.
     window->clearMask();
-    if (!shape.isEmpty() && !window->testAttribute(Qt::WA_TranslucentBackground)) {
-        entry.hadNoSystemBackground = window->testAttribute(Qt::WA_NoSystemBackground);
-        entry.addedTranslucent = true;
-        window->setAttribute(Qt::WA_TranslucentBackground, true);
-    } else if (shape.isEmpty() && entry.addedTranslucent) {
+    if (!shape.isEmpty())
+        MakeTranslucent(window, entry);
+    else if (entry.addedTranslucent)
         RestoreBackground(window, entry);
-    }
 }
 
 bool TSkin::PlatformHasWindowMasks(const QString& platformName) {
