@@ -267,3 +267,24 @@ TEST(OutputDirectoryChooser, AccentedFolderNamesFitTheirRows) {
         c.btn_cancel->click();
     });
 }
+
+// Folders above the output folder load and sort in the background after the chooser opens;
+// when the tree has settled, the folder is still selected and in view.
+TEST(OutputDirectoryChooser, TheFolderStaysInViewWhileTheTreeAroundItLoads) {
+    DialogRig rig;
+    Tfm_set& s = *rig.fm_set;
+    const SetControls sc(s);
+    s.show();
+    for (int i = 0; i < 300; ++i)
+        ASSERT_TRUE(
+            QDir().mkpath(rig.dir.path() + QStringLiteral("/crowd/%1").arg(i, 3, 10, QChar('0'))));
+    const QString folder = rig.dir.path() + "/crowd/150/rec";
+    ASSERT_TRUE(QDir().mkpath(folder));
+    sc.ed_dir->setText(folder);
+    RunChooser(rig, [&](Tfm_dir& c) {
+        WaitFor([] { return false; }); // two seconds of loading and sorting
+        EXPECT_EQ(c.SelectedFolder(), folder);
+        EXPECT_TRUE(InView(c, folder));
+        c.btn_cancel->click();
+    });
+}
