@@ -1,11 +1,13 @@
 #include "tfm_dir.h"
 
 #include "appstate.h"
+#include "textrowdelegate.h"
 
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QStyle>
 #include <QToolButton>
@@ -44,6 +46,7 @@ Tfm_dir::Tfm_dir(AppState& state, QWidget* parent)
     ShellTreeView1->setRootIsDecorated(false);
     ShellTreeView1->setSelectionMode(QAbstractItemView::SingleSelection);
     ShellTreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ShellTreeView1->setItemDelegate(new TextRowDelegate(ShellTreeView1));
     ShellTreeView1->setGeometry(4, 4, 217, 165);
     // A selection blue deep enough for white text (the style's default is too pale).
     QPalette pal = ShellTreeView1->palette();
@@ -67,14 +70,21 @@ Tfm_dir::Tfm_dir(AppState& state, QWidget* parent)
     btn_home->setAccessibleName(QStringLiteral("Home folder"));
     btn_home->setGeometry(97, 178, 27, 25);
     connect(btn_home, &QToolButton::clicked, this, [this] { GoTo(QDir::homePath()); });
-    // Rows load in the background and may push the folder out of view again.
-    connect(model_, &QFileSystemModel::directoryLoaded, this, [this] {
+    // Rows load in the background and are sorted a moment after they arrive; either may push
+    // the folder out of view again. Once the user scrolls or clicks, the tree is theirs.
+    const auto rescroll = [this] {
         if (scrollPending_.isEmpty())
             return;
         const QModelIndex index = model_->index(scrollPending_);
         if (index.isValid())
             ShellTreeView1->scrollTo(index, QAbstractItemView::PositionAtCenter);
-    });
+    };
+    connect(model_, &QFileSystemModel::directoryLoaded, this, rescroll);
+    connect(model_, &QFileSystemModel::layoutChanged, this, rescroll);
+    connect(model_, &QFileSystemModel::rowsInserted, this, rescroll);
+    connect(ShellTreeView1->verticalScrollBar(), &QScrollBar::actionTriggered, this,
+            [this] { scrollPending_.clear(); });
+    connect(ShellTreeView1, &QTreeView::pressed, this, [this] { scrollPending_.clear(); });
     connect(btn_ok, &QPushButton::clicked, this, &Tfm_dir::btn_okClick);
     connect(btn_cancel, &QPushButton::clicked, this, &Tfm_dir::btn_cancelClick);
 }

@@ -4,6 +4,7 @@
 #include "formatcatalogue.h"
 #include "playbackfile.h"
 #include "prompts.h"
+#include "textrowdelegate.h"
 #include "tskin.h"
 
 #include <QDate>
@@ -11,7 +12,6 @@
 #include <QHeaderView>
 #include <QLocale>
 #include <QPainter>
-#include <QStyledItemDelegate>
 #include <QTreeWidget>
 #include <exception>
 #include <utility>
@@ -19,12 +19,12 @@
 namespace {
 
 // The list view's grid: a line along the right and bottom edge of every cell.
-class GridDelegate : public QStyledItemDelegate {
+class GridDelegate : public TextRowDelegate {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    using TextRowDelegate::TextRowDelegate;
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
-        QStyledItemDelegate::paint(painter, option, index);
+        TextRowDelegate::paint(painter, option, index);
         painter->save();
         painter->setPen(option.palette.color(QPalette::Mid));
         const QRect r = option.rect;

@@ -1,6 +1,7 @@
 // The settings dialog's window and pages: the controls, their texts and lists, and where they sit.
 #include "formatcatalogue.h"
 #include "jpegimage.h"
+#include "textrowdelegate.h"
 #include "tfm_set.h"
 #include "tfm_set_updown.h"
 #include "tinifile.h"
@@ -185,6 +186,7 @@ void Tfm_set::BuildWindow() {
     tv->setHeaderHidden(true);
     tv->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tv->setSelectionMode(QAbstractItemView::SingleSelection);
+    tv->setItemDelegate(new TextRowDelegate(tv));
     auto* output = new QTreeWidgetItem(tv, {QStringLiteral("Output Format")});
     nodes_[0] = output;
     nodes_[1] = new QTreeWidgetItem(output, {QStringLiteral("MP3")});

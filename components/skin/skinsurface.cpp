@@ -4,6 +4,7 @@
 #include "skinhittest.h"
 #include "skinpainter.h"
 
+#include <QApplication>
 #include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -166,21 +167,42 @@ void SkinSurface::mousePressEvent(QMouseEvent* event) {
         event->accept();
         return;
     }
-    // The background: let the window manager move the window, or move it ourselves.
+    // The background: a drag moves the window once the pointer has travelled (see moveArmed_).
+    if (window_) {
+        moveArmed_ = true;
+        pressedAt_ = event->globalPosition().toPoint();
+        grabOffset_ = pressedAt_ - window_->frameGeometry().topLeft();
+    }
+    event->accept();
+}
+
+void SkinSurface::StartMove(QPoint global) {
+    moveArmed_ = false;
+    // Let the window manager move the window (it takes the pointer from here on, so the window
+    // trails it by the few pixels of the threshold), or move it ourselves.
     QWindow* handle = window_ ? window_->windowHandle() : nullptr;
     if (handle && handle->startSystemMove()) {
         movingBySystem_ = true;
     } else if (window_) {
         movingByHand_ = true;
-        grabOffset_ = event->globalPosition().toPoint() - window_->frameGeometry().topLeft();
+        window_->move(global - grabOffset_);
     }
-    event->accept();
 }
 
 void SkinSurface::mouseMoveEvent(QMouseEvent* event) {
     if (!form_)
         return;
     const QPoint at = event->position().toPoint();
+    if (moveArmed_ && (event->buttons() & Qt::LeftButton)) {
+        const QPoint global = event->globalPosition().toPoint();
+        if ((global - pressedAt_).manhattanLength() < QApplication::startDragDistance())
+            return;
+        StartMove(global);
+        // Listeners keep attached windows in step with the move so far.
+        emit OnMouseMove(form_->ObjectFor(nullptr), at.x(), at.y());
+        return;
+    }
+    moveArmed_ = false;
     if (movingByHand_ && window_) {
         window_->move(event->globalPosition().toPoint() - grabOffset_);
         emit OnMouseMove(form_->ObjectFor(nullptr), at.x(), at.y());
@@ -207,6 +229,7 @@ void SkinSurface::mouseReleaseEvent(QMouseEvent* event) {
         return;
     movingByHand_ = false;
     movingBySystem_ = false;
+    moveArmed_ = false;
     if (!form_ || !pressed_)
         return;
     const QPoint at = event->position().toPoint();

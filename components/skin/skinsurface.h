@@ -57,6 +57,7 @@ private:
     bool Applied(const SkinElementModel* element) const;
     // The click of a released button, reported after its up event.
     void Clicked(SkinObject* object, const QPointer<QWidget>& window);
+    void StartMove(QPoint global);
 
     QPointer<QWidget> window_;
     SkinFormInstance* form_ = nullptr;
@@ -65,6 +66,11 @@ private:
     // Dragging the window by hand where the platform cannot move it for us.
     bool movingByHand_ = false;
     bool movingBySystem_ = false;
+    // The background is held but the pointer has not yet travelled far enough for a drag. A
+    // click must never start a move: a window manager that takes over after the button is
+    // already up keeps the window stuck to the pointer.
+    bool moveArmed_ = false;
+    QPoint pressedAt_;
     QPoint grabOffset_;
     SkinDescriber describer_;
 };

@@ -22,8 +22,25 @@ struct Skinned {
     QPointer<SkinSurface> surface;
     SkinFormInstance* form = nullptr;
     bool addedFrameless = false;
+    // The window's background was made see-through for a shape that no mask could cut.
+    bool addedTranslucent = false;
+    bool hadNoSystemBackground = false;
     QSize minimumSize, maximumSize;
 };
+
+void MakeTranslucent(QWidget* window, Skinned& entry) {
+    if (window->testAttribute(Qt::WA_TranslucentBackground))
+        return;
+    entry.hadNoSystemBackground = window->testAttribute(Qt::WA_NoSystemBackground);
+    entry.addedTranslucent = true;
+    window->setAttribute(Qt::WA_TranslucentBackground, true);
+}
+
+void RestoreBackground(QWidget* window, Skinned& entry) {
+    window->setAttribute(Qt::WA_TranslucentBackground, false);
+    window->setAttribute(Qt::WA_NoSystemBackground, entry.hadNoSystemBackground);
+    entry.addedTranslucent = false;
+}
 
 // Puts a window's frame back the next time it is hidden, unless it is skinned again first.
 class FrameRestorer : public QObject {
@@ -115,6 +132,12 @@ void TSkin::ApplySkin(QWidget* window) {
             if (std::get<0>(instance) == window)
                 std::get<0>(instance) = nullptr;
     });
+    // Without masks the corners outside a shaped form must be see-through, and a window's
+    // surface takes its alpha channel only when it is made: ask for it before the frame goes,
+    // as that makes the surface anew. ApplySkinForm paints the background again for a
+    // rectangular form.
+    if (!PlatformHasWindowMasks(QGuiApplication::platformName()))
+        MakeTranslucent(window, entry);
     entry.addedFrameless = window->property("tarno_frame_removed").toBool();
     if (!(window->windowFlags() & Qt::FramelessWindowHint)) {
         const bool wasVisible = window->isVisible();
@@ -161,14 +184,25 @@ void TSkin::ApplySkinForm(QWidget* window, const QString& formName) {
     });
     entry.surface->SetForm(instance);
     window->setFixedSize(model->width, model->height);
-    // The offscreen platform of tests and headless renders has no window masks.
-    const QRegion mask = QGuiApplication::platformName() == QLatin1String("offscreen")
-                             ? QRegion()
-                             : SkinFormMask(*model);
-    if (mask.isEmpty())
-        window->clearMask();
-    else
-        window->setMask(mask);
+    const QRegion shape = SkinFormMask(*model);
+    if (PlatformHasWindowMasks(QGuiApplication::platformName())) {
+        if (shape.isEmpty())
+            window->clearMask();
+        else
+            window->setMask(shape);
+        return;
+    }
+    // No masks here: leave the corners outside the shape unpainted on a translucent window.
+    window->clearMask();
+    if (!shape.isEmpty())
+        MakeTranslucent(window, entry);
+    else if (entry.addedTranslucent)
+        RestoreBackground(window, entry);
+}
+
+bool TSkin::PlatformHasWindowMasks(const QString& platformName) {
+    return platformName != QLatin1String("offscreen") &&
+           !platformName.startsWith(QLatin1String("wayland"));
 }
 
 void TSkin::RemoveSkin(QWidget* window) {
@@ -188,6 +222,8 @@ void TSkin::RemoveSkin(QWidget* window) {
     }
     window->setProperty("tarno_skinned", false);
     window->clearMask();
+    if (entry.addedTranslucent)
+        RestoreBackground(window, entry);
     window->setMinimumSize(entry.minimumSize);
     window->setMaximumSize(entry.maximumSize);
     if (entry.addedFrameless) {

@@ -48,6 +48,11 @@ public:
     // assistive technology (see InstallSkinAccessibility). Without one elements have neither.
     void SetDescriber(SkinDescriber describer);
 
+    // Whether windows on the named Qt platform can be cut to a shape. Where they can (X11), a
+    // shaped form masks its window; where they cannot (Wayland, offscreen), the window gets a
+    // translucent background instead and only the form's shape is painted.
+    static bool PlatformHasWindowMasks(const QString& platformName);
+
 signals:
     void OnClick(SkinObject* Source);
     void OnMouseDown(SkinObject* Source, int Button, int x, int y);

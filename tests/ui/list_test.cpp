@@ -9,10 +9,12 @@
 #include "skindispatch.h"
 #include "taudiofile2.h"
 #include "testaudio.h"
+#include "textroom.h"
 #include "tfm_list.h"
 #include "tinifile.h"
 #include "tskin.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDate>
 #include <QFile>
@@ -409,5 +411,29 @@ TEST_F(ListTest, EveryEntryAndHeadingIsReadable) {
     const contrast::Report report = contrast::Walker(&fm_list, QColor(0x2a, 0x2f, 0x38)).Walk();
     EXPECT_TRUE(report.failures.isEmpty()) << report.failures.join(QLatin1Char('\n')).toStdString();
     EXPECT_GE(report.texts, 2 * 4);
+    fm_list.close();
+}
+
+// Marks above capitals ("Ü") and below the line ("ç", "g") are drawn whole in every column, in
+// the default font and a larger one.
+TEST_F(ListTest, AccentedCapitalsAndDescendersFitTheirRows) {
+    Add({Make(QStringLiteral("Ünïcode lied.wav"), TestFormat::Wav, 0.2),
+         Make(QStringLiteral("Ça gèle ÅÉÎ.wav"), TestFormat::Wav, 0.2)});
+    fm_list.show();
+    for (const double scale : {1.0, 1.5}) {
+        QFont font = QApplication::font();
+        font.setPointSizeF(font.pointSizeF() * scale);
+        fm_list.lv->setFont(font);
+        fm_list.lv->doItemsLayout();
+        for (int row = 0; row < fm_list.Count(); ++row) {
+            for (int column = 0; column < 4; ++column) {
+                const QModelIndex cell = fm_list.lv->model()->index(row, column);
+                const textroom::Cut cut = textroom::CellCut(*fm_list.lv, cell);
+                EXPECT_GT(cut.whole, 0) << row << "," << column;
+                EXPECT_EQ(cut.lost, 0) << "row " << row << " column " << column << " at "
+                                       << cut.height << " px, scale " << scale;
+            }
+        }
+    }
     fm_list.close();
 }

@@ -2,6 +2,7 @@
 #include "formatcatalogue.h"
 #include "qtprompts.h"
 #include "setcontrols.h"
+#include "textroom.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -244,4 +245,46 @@ TEST(FileDialogs, StartInTheOutputFolderAndNameEachPatternOnce) {
     folder += "/not yet/made";
     EXPECT_EQ(run([&] { prompts.OpenFileNames(catalogue::OpenFilter()); }).directory,
               dir.path() + "/rec");
+}
+
+// Folder names with marks above capitals and below the line are drawn whole in their rows.
+TEST(OutputDirectoryChooser, AccentedFolderNamesFitTheirRows) {
+    DialogRig rig;
+    Tfm_set& s = *rig.fm_set;
+    const SetControls sc(s);
+    s.show();
+    const QString folder = rig.dir.path() + QStringLiteral("/Ärger/Über Åçg");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    sc.ed_dir->setText(folder);
+    RunChooser(rig, [&](Tfm_dir& c) {
+        for (const QString& path : {folder, rig.dir.path() + QStringLiteral("/Ärger")}) {
+            const QModelIndex index = c.model()->index(path);
+            ASSERT_TRUE(index.isValid()) << path.toStdString();
+            const textroom::Cut cut = textroom::CellCut(*c.ShellTreeView1, index);
+            EXPECT_GT(cut.whole, 0) << path.toStdString();
+            EXPECT_EQ(cut.lost, 0) << path.toStdString() << " at " << cut.height << " px";
+        }
+        c.btn_cancel->click();
+    });
+}
+
+// Folders above the output folder load and sort in the background after the chooser opens;
+// when the tree has settled, the folder is still selected and in view.
+TEST(OutputDirectoryChooser, TheFolderStaysInViewWhileTheTreeAroundItLoads) {
+    DialogRig rig;
+    Tfm_set& s = *rig.fm_set;
+    const SetControls sc(s);
+    s.show();
+    for (int i = 0; i < 300; ++i)
+        ASSERT_TRUE(
+            QDir().mkpath(rig.dir.path() + QStringLiteral("/crowd/%1").arg(i, 3, 10, QChar('0'))));
+    const QString folder = rig.dir.path() + "/crowd/150/rec";
+    ASSERT_TRUE(QDir().mkpath(folder));
+    sc.ed_dir->setText(folder);
+    RunChooser(rig, [&](Tfm_dir& c) {
+        WaitFor([] { return false; }); // two seconds of loading and sorting
+        EXPECT_EQ(c.SelectedFolder(), folder);
+        EXPECT_TRUE(InView(c, folder));
+        c.btn_cancel->click();
+    });
 }

@@ -1,6 +1,7 @@
 #include "dialogrig.h"
 #include "setcontrols.h"
 #include "testinput.h"
+#include "textroom.h"
 #include "tfm_set_updown.h"
 
 #include <QCheckBox>
@@ -143,6 +144,26 @@ TEST(SettingsDialog, TreeNodesTurnThePages) {
     s.close();
     s.show();
     EXPECT_EQ(Visible(sc), 0);
+}
+
+// A tree row and the folder field show accented capitals and descenders whole.
+TEST(SettingsDialog, TreeRowsAndTheFolderFieldKeepAccentsWhole) {
+    DialogRig rig;
+    Tfm_set& s = *rig.fm_set;
+    const SetControls sc(s);
+    s.show();
+    QTreeWidgetItem* node = sc.tv->topLevelItem(sc.tv->topLevelItemCount() - 1);
+    const QString before = node->text(0);
+    node->setText(0, QStringLiteral("Über Åçg"));
+    const textroom::Cut row = textroom::CellCut(*sc.tv, sc.tv->indexFromItem(node));
+    EXPECT_GT(row.whole, 0);
+    EXPECT_EQ(row.lost, 0) << "at " << row.height << " px";
+    node->setText(0, before);
+
+    sc.ed_dir->setText(QStringLiteral("/home/Ünïcode/Ålbum çg"));
+    const textroom::Cut field = textroom::FieldCut(*sc.ed_dir);
+    EXPECT_GT(field.whole, 0);
+    EXPECT_EQ(field.lost, 0) << "at " << field.height << " px";
 }
 
 TEST(SettingsDialog, EveryPageRoundTripsThroughSaveAndTheNextShow) {

@@ -3,6 +3,7 @@
 #include "appstate.h"
 #include "contrast.h"
 #include "genres.h"
+#include "textroom.h"
 #include "tfm_id3.h"
 #include "tinifile.h"
 
@@ -155,6 +156,22 @@ TEST(Tfm_id3, ReadableOnItsBackground) {
     if (!shots.isEmpty())
         r.editor->grab().save(shots + QStringLiteral("/tags.png"));
     r.editor->close();
+}
+
+// Titles, artists and albums keep the marks above their capitals and below their line.
+TEST(Tfm_id3, FieldsShowAccentedCapitalsWhole) {
+    EditorRig rig;
+    rig.editor->show();
+    for (QLineEdit* field : rig.editor->findChildren<QLineEdit*>()) {
+        if (!field->isVisible())
+            continue;
+        field->setText(QStringLiteral("Ünïcode Åçg ÉÎ"));
+        const textroom::Cut cut = textroom::FieldCut(*field);
+        EXPECT_GT(cut.whole, 0) << field->objectName().toStdString();
+        EXPECT_EQ(cut.lost, 0) << field->objectName().toStdString() << " at " << cut.height
+                               << " px";
+    }
+    rig.editor->close();
 }
 
 TEST(Tfm_id3, TheKeyboardOpensEditsAndClosesTheEditor) {

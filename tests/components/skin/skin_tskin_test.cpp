@@ -189,6 +189,16 @@ TEST_F(SkinnedWindow, EngineMinimisesAndClosesAndTheBackgroundDragsTheWindow) {
     Release(QPoint(45, 130));
     EXPECT_EQ(window.pos(), before + QPoint(40, 30));
 
+    // A click on the background that wobbles by a pixel is a click, not a drag: the window
+    // stays, and the pointer moving afterwards does not carry it along.
+    const QPoint placed = window.pos();
+    Press(QPoint(5, 100));
+    Move(QPoint(6, 101));
+    EXPECT_EQ(window.pos(), placed);
+    Release(QPoint(6, 101));
+    Mouse(QEvent::MouseMove, QPoint(60, 140), Qt::NoButton);
+    EXPECT_EQ(window.pos(), placed);
+
     Click(Centre("min"));
     EXPECT_TRUE(window.isMinimized());
     window.showNormal();
@@ -314,4 +324,33 @@ TEST(SkinnedFromShowEvent, WindowEndsShownFramelessAndSkinned) {
     EXPECT_EQ(window.size(), QSize(453, 260));
     ASSERT_NE(skin.GetSkinForm(&window), nullptr);
     EXPECT_NE(window.childAt(226, 130), nullptr) << "the surface covers the window";
+}
+
+// Where windows cannot be cut to a shape (Wayland; the offscreen platform here), a rounded form
+// leaves its corners see-through instead of filling them with the window's grey; where they
+// can (X11), the mask does it and the window stays opaque.
+TEST_F(SkinnedWindow, RoundedCornersAreSeeThroughWhereMasksAreMissing) {
+    EXPECT_TRUE(TSkin::PlatformHasWindowMasks("xcb"));
+    EXPECT_FALSE(TSkin::PlatformHasWindowMasks("wayland"));
+    EXPECT_FALSE(TSkin::PlatformHasWindowMasks("wayland-egl"));
+    EXPECT_FALSE(TSkin::PlatformHasWindowMasks("offscreen"));
+
+    ASSERT_FALSE(TSkin::PlatformHasWindowMasks(QGuiApplication::platformName()));
+    EXPECT_TRUE(window.testAttribute(Qt::WA_TranslucentBackground));
+    EXPECT_TRUE(window.mask().isEmpty());
+    const QImage shown = Screen();
+    const int w = shown.width(), h = shown.height();
+    for (const QPoint corner :
+         {QPoint(0, 0), QPoint(w - 1, 0), QPoint(0, h - 1), QPoint(w - 1, h - 1)})
+        EXPECT_EQ(qAlpha(shown.pixel(corner)), 0) << corner.x() << "," << corner.y();
+    EXPECT_EQ(qAlpha(shown.pixel(w / 2, 2)), 255) << "the edge inside the shape is painted";
+    EXPECT_EQ(qAlpha(shown.pixel(w / 2, h / 2)), 255);
+
+    // Applying the form again changes nothing; unskinned, the window is opaque again.
+    skin.ApplySkinForm(&window, "mp3recorder");
+    EXPECT_TRUE(window.testAttribute(Qt::WA_TranslucentBackground));
+    skin.RemoveSkin(&window);
+    EXPECT_FALSE(window.testAttribute(Qt::WA_TranslucentBackground));
+    EXPECT_FALSE(window.testAttribute(Qt::WA_NoSystemBackground));
+    EXPECT_EQ(qAlpha(Screen().pixel(0, 0)), 255);
 }
