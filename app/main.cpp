@@ -31,6 +31,13 @@ int main(int argc, char** argv) {
         return AnswerCommandLine(
             line, {location::SettingsPath(env), location::DefaultOutputDir(env)}, stdout, stderr);
 
+    // On X11 our windows are small and redraw a few small areas many times a second (the
+    // meters, the time). Qt's shared-memory images cost a round trip to the X server and a
+    // wake-up of its event thread for every such redraw; plain image requests cost neither.
+    // The user's own setting wins.
+    if (!env.contains("QT_XCB_NO_MITSHM"))
+        qputenv("QT_XCB_NO_MITSHM", "1");
+
     // Qt sees no arguments: the command line above is all there is.
     int qtArgc = 1;
     TarnoApplication app(qtArgc, argv);

@@ -383,7 +383,8 @@ public:
         attr.maxlength = static_cast<std::uint32_t>(-1);
         attr.tlength = static_cast<std::uint32_t>(MsToBytes(format_, kPlaybackLatencyMs));
         attr.prebuf = static_cast<std::uint32_t>(-1);
-        attr.minreq = static_cast<std::uint32_t>(-1);
+        // The server asks for more when half the buffer has played, not every few milliseconds.
+        attr.minreq = static_cast<std::uint32_t>(MsToBytes(format_, kPlaybackLatencyMs / 2));
         const auto flags = static_cast<pa_stream_flags_t>(
             PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
         const char* dev = sink == AudioBackend::kDefaultSink ? nullptr : sink.c_str();
