@@ -6,6 +6,7 @@
 #include "tfm_set_updown.h"
 #include "tinifile.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -18,6 +19,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPointer>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
@@ -71,6 +74,44 @@ QPalette PanelPalette(QPalette pal) {
         pal.setColor(g, QPalette::ToolTipText, text);
     }
     return pal;
+}
+
+// Check boxes and radio buttons with a light outline: the platform style draws their boxes in
+// shades of the dark panel, where an empty one is next to invisible. The outline keeps at least
+// 3:1 against the panel, as any control a user must find should.
+class OutlinedIndicators : public QProxyStyle {
+public:
+    static constexpr QColor kOutline{0x8a, 0x97, 0xad};
+
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override {
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+        if (element != PE_IndicatorCheckBox && element != PE_IndicatorRadioButton)
+            return;
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing, true);
+        painter->setBrush(Qt::NoBrush);
+        QColor outline = kOutline;
+        if (!(option->state & State_Enabled))
+            outline = outline.darker(150);
+        painter->setPen(QPen(outline, 1));
+        const QRectF box = QRectF(option->rect).adjusted(0.5, 0.5, -0.5, -0.5);
+        if (element == PE_IndicatorRadioButton)
+            painter->drawEllipse(box.adjusted(0.5, 0.5, -0.5, -0.5));
+        else
+            painter->drawRoundedRect(box, 2, 2);
+        painter->restore();
+    }
+};
+
+// One for the process, owned by the application: it must outlive every dialog that uses it.
+QStyle* IndicatorStyle() {
+    static QPointer<QStyle> style;
+    if (!style) {
+        style = new OutlinedIndicators;
+        style->setParent(qApp);
+    }
+    return style;
 }
 
 // Stands in for a skin button on the keyboard: takes its place in the tab order, shows the focus
@@ -241,6 +282,10 @@ void Tfm_set::BuildWindow() {
     pl_out->show();
     lb_name->setText(PageTitle(0));
     lb_name->raise();
+
+    for (QAbstractButton* box : findChildren<QAbstractButton*>())
+        if (qobject_cast<QCheckBox*>(box) || qobject_cast<QRadioButton*>(box))
+            box->setStyle(IndicatorStyle());
 
     // Last in the tab order, left to right as the skin draws them.
     keyDefault_ = new KeyButton(QStringLiteral("Defaults"), "key_default", this);

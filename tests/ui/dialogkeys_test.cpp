@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QDateTimeEdit>
 #include <QLabel>
+#include <QStyleOptionButton>
 #include <QTest>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
@@ -93,6 +94,42 @@ TEST(DialogReading, EveryTextOfEverySettingsPageStandsOutFromThePanel) {
     set.ShowPage(6);
     EXPECT_FALSE(set.findChild<QWidget*>(QStringLiteral("Begintime"))->isEnabled());
     EXPECT_TRUE(walker.Walk().failures.isEmpty());
+    set.close();
+}
+
+TEST(DialogReading, EveryEmptyCheckBoxAndRadioButtonCanBeSeenOnThePanel) {
+    DialogRig r;
+    ASSERT_TRUE(r.skin.LoadSkin(DefaultSkinPath())) << r.skin.LastError().toStdString();
+    Tfm_set& set = *r.fm_set;
+    r.FillDevicesLikeStartup();
+    set.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&set));
+    int seen = 0;
+    for (int page = 0; page < Tfm_set::kPageCount; ++page) {
+        set.ShowPage(page);
+        for (QAbstractButton* box : set.findChildren<QAbstractButton*>()) {
+            const bool radio = qobject_cast<QRadioButton*>(box) != nullptr;
+            if ((!radio && !qobject_cast<QCheckBox*>(box)) || !box->isVisible() ||
+                !box->isEnabled() || box->isChecked())
+                continue;
+            // The box or circle of an empty control: its most visible pixel against the panel
+            // (3:1, what a control's outline needs).
+            QStyleOptionButton option;
+            option.initFrom(box);
+            const QRect indicator = box->style()->subElementRect(
+                radio ? QStyle::SE_RadioButtonIndicator : QStyle::SE_CheckBoxIndicator, &option,
+                box);
+            const QImage image = box->grab(indicator).toImage();
+            double best = 1.0;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    best = std::max(best, contrast::Ratio(image.pixelColor(x, y), kPanel));
+            EXPECT_GE(best, 3.0) << box->objectName().toStdString() << " \""
+                                 << box->text().toStdString() << "\" on page " << page;
+            ++seen;
+        }
+    }
+    EXPECT_GE(seen, 4) << "the walk found the empty boxes";
     set.close();
 }
 
