@@ -47,6 +47,14 @@ QList<QColor> Pixels(const QImage& image) {
     return colours;
 }
 
+// The settings dialog as the program shows it: the default skin, the devices read as at start-up.
+void ShowSkinned(DialogRig& r) {
+    ASSERT_TRUE(r.skin.LoadSkin(DefaultSkinPath())) << r.skin.LastError().toStdString();
+    r.FillDevicesLikeStartup();
+    r.fm_set->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(r.fm_set.get()));
+}
+
 int StoredFormat(const DialogRig& r) {
     return settings::ReadInteger(r.ini, settings::kOutputFormat, settings::Reader::SettingsDialog);
 }
@@ -55,11 +63,8 @@ int StoredFormat(const DialogRig& r) {
 
 TEST(DialogReading, EveryTextOfEverySettingsPageStandsOutFromThePanel) {
     DialogRig r;
-    ASSERT_TRUE(r.skin.LoadSkin(DefaultSkinPath())) << r.skin.LastError().toStdString();
+    ASSERT_NO_FATAL_FAILURE(ShowSkinned(r));
     Tfm_set& set = *r.fm_set;
-    r.FillDevicesLikeStartup();
-    set.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&set));
 
     contrast::Walker walker(&set, kPanel);
     auto* strip = set.findChild<QLabel*>(QStringLiteral("img_title"));
@@ -99,11 +104,8 @@ TEST(DialogReading, EveryTextOfEverySettingsPageStandsOutFromThePanel) {
 
 TEST(DialogReading, EveryEmptyCheckBoxAndRadioButtonCanBeSeenOnThePanel) {
     DialogRig r;
-    ASSERT_TRUE(r.skin.LoadSkin(DefaultSkinPath())) << r.skin.LastError().toStdString();
+    ASSERT_NO_FATAL_FAILURE(ShowSkinned(r));
     Tfm_set& set = *r.fm_set;
-    r.FillDevicesLikeStartup();
-    set.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&set));
     int seen = 0;
     for (int page = 0; page < Tfm_set::kPageCount; ++page) {
         set.ShowPage(page);
