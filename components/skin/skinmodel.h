@@ -98,6 +98,9 @@ struct SkinFormModel {
 
 struct SkinModel {
     std::map<QString, QImage> images;
+    // Each image repeated to at least 64 px each way, the same pattern from the same origin:
+    // a tiled fill draws a narrow image (a 1x3 scan-line pattern) a pixel at a time.
+    std::map<QString, QImage> tiles;
     std::vector<SkinFormModel> forms;
 
     const SkinFormModel* Form(const QString& formName) const;

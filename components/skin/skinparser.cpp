@@ -11,6 +11,7 @@
 #include <QJsonObject>
 #include <QJsonValue>
 #include <cmath>
+#include <cstring>
 #include <set>
 
 namespace {
@@ -227,6 +228,25 @@ int Parser::Align(const QJsonValue& v) const {
     return h | vert;
 }
 
+// `image` (32 bits a pixel) side by side and row under row, to at least 64 px each way.
+QImage RepeatedForTiling(const QImage& image) {
+    constexpr int kSide = 64;
+    const int w = image.width(), h = image.height();
+    if (w >= kSide && h >= kSide)
+        return image;
+    const int width = w >= kSide ? w : (kSide + w - 1) / w * w;
+    const int height = h >= kSide ? h : (kSide + h - 1) / h * h;
+    QImage out(width, height, image.format());
+    const std::size_t rowBytes = static_cast<std::size_t>(w) * 4;
+    for (int y = 0; y < height; ++y) {
+        const uchar* from = image.constScanLine(y % h);
+        uchar* to = out.scanLine(y);
+        for (int x = 0; x < width; x += w)
+            std::memcpy(to + static_cast<std::size_t>(x) * 4, from, rowBytes);
+    }
+    return out;
+}
+
 void Parser::Images(const QJsonValue& v) {
     const QJsonObject o = Object(v, QStringLiteral("\"images\""));
     for (auto it = o.begin(); it != o.end(); ++it) {
@@ -254,7 +274,9 @@ void Parser::Images(const QJsonValue& v) {
         if (image.isNull())
             Fail(QStringLiteral("image %1 cannot be decoded: %2")
                      .arg(Quoted(name), reader.errorString()));
-        model_->images[name] = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        model_->tiles[name] = RepeatedForTiling(image);
+        model_->images[name] = image;
     }
 }
 

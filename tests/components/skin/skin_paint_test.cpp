@@ -4,6 +4,7 @@
 #include "skinparser.h"
 #include "skintestfiles.h"
 
+#include <QBuffer>
 #include <QPainter>
 #include <functional>
 #include <gtest/gtest.h>
@@ -38,6 +39,18 @@ int CountNear(const QImage& image, const QRect& area, const QColor& colour) {
                 ++n;
         }
     return n;
+}
+
+// The largest difference of any colour channel or alpha between two images of one size.
+int LargestDifference(const QImage& a, const QImage& b) {
+    int most = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            most = std::max({most, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                             std::abs(qBlue(p) - qBlue(q)), std::abs(qAlpha(p) - qAlpha(q))});
+        }
+    return most;
 }
 
 } // namespace
@@ -161,6 +174,52 @@ TEST(SkinPainter, RepaintingOnlyTheChangedAreaGivesTheWholePicture) {
         paintOver(shown, QRegion(e.rect.right - 1, e.rect.bottom - 1, 3, 2));
         EXPECT_EQ(shown, RenderSkinForm(*l.model, l.form)) << e.name.toStdString();
     }
+    // Small areas at each step inward from the middle of every side, where a box's outline and
+    // rounded corners give way to its plain inside. Antialiased icons cut by a small clip may
+    // come out up to two levels apart; an outline or corner drawn wrong is far more. (A
+    // scaled picture cut by a small clip is sampled a little differently; the logo is left out.)
+    shown = RenderSkinForm(*l.model, l.form);
+    for (const SkinElementModel& e : l.form.elements) {
+        if (!e.image.isEmpty())
+            continue;
+        const int midX = (e.rect.left + e.rect.right) / 2, midY = (e.rect.top + e.rect.bottom) / 2;
+        for (int in = 0; in <= 12; ++in) {
+            paintOver(shown, QRegion(midX - 3, e.rect.top + in, 6, 1));
+            paintOver(shown, QRegion(midX - 3, e.rect.bottom - 1 - in, 6, 1));
+            paintOver(shown, QRegion(e.rect.left + in, midY - 1, 1, 3));
+            paintOver(shown, QRegion(e.rect.right - 1 - in, midY - 1, 1, 3));
+            paintOver(shown, QRegion(e.rect.left + in, e.rect.top + in, 2, 2));
+        }
+        EXPECT_LE(LargestDifference(shown, RenderSkinForm(*l.model, l.form)), 2)
+            << e.name.toStdString();
+    }
+}
+
+TEST(SkinPainter, ATiledImageRepeatsFromTheFormOriginWhateverItsSize) {
+    // A 3x5 pattern with no two pixels alike, tiled over a box that starts off the pattern's
+    // grid: each pixel must show the pattern at its position in the form.
+    QImage pattern(3, 5, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 3; ++x)
+            pattern.setPixel(x, y, qRgb(40 * x + 20, 30 * y + 10, 200));
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    pattern.save(&buffer, "PNG");
+    const QByteArray skin = R"({"format": "tarno-skin 1", "name": "t",
+        "images": {"p": ")" +
+                            png.toBase64() + R"("},
+        "forms": [{"name": "f", "size": [200, 150], "background": "#000000",
+          "elements": [{"name": "lines", "kind": "image", "rect": [7, 11, 180, 130],
+                        "fill": {"image": "p", "mode": "tile"}}]}]})";
+    const SkinParseResult r = ParseSkin(skin, "t.skn");
+    ASSERT_TRUE(r.ok()) << r.error.toStdString();
+    const QImage image = RenderSkinForm(*r.model, *r.model->Form("f"));
+    int wrong = 0;
+    for (int y = 11; y < 141; ++y)
+        for (int x = 7; x < 187; ++x)
+            wrong += image.pixel(x, y) != pattern.pixel(x % 3, y % 5);
+    EXPECT_EQ(wrong, 0);
 }
 
 TEST(SkinPainter, OddGeometryFromTheProgramIsDrawnWithoutHarm) {
