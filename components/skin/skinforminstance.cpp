@@ -40,11 +40,15 @@ void SkinFormInstance::Remember(const SkinRect& oldArea) {
 }
 
 void SkinFormInstance::Repaint(const SkinRect& area) {
+    // A slider thumb or a border may reach a pixel or two past the element's box.
+    RepaintExactly(QRect(area.left, area.top, area.right - area.left, area.bottom - area.top)
+                       .adjusted(-2, -2, 2, 2));
+}
+
+void SkinFormInstance::RepaintExactly(const QRect& area) {
     QRegion region = pending_;
     pending_ = QRegion();
-    // A slider thumb or a border may reach a pixel or two past the element's box.
-    region += QRect(area.left, area.top, area.right - area.left, area.bottom - area.top)
-                  .adjusted(-2, -2, 2, 2);
+    region += area;
     if (view_)
         view_(region);
 }

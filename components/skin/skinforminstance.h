@@ -36,6 +36,7 @@ public:
     // Repaint bookkeeping: areas that changed since the last Redraw, and the repaint itself.
     void Remember(const SkinRect& oldArea) override;
     void Repaint(const SkinRect& area) override;
+    void RepaintExactly(const QRect& area) override;
 
 private:
     SkinModelPtr skin_;

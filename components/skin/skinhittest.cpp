@@ -49,6 +49,22 @@ QRectF SliderThumbRect(const SkinElementModel& s) {
     return QRectF(t.start + offset, s.rect.top, t.thumb, s.rect.bottom - s.rect.top);
 }
 
+QRect SliderSpan(const SkinElementModel& s, const QRectF& thumbA, const QRectF& thumbB) {
+    // The painter centres the track across the slider; it may be thicker than the slider.
+    const double half = s.trackThickness / 2.0;
+    QRectF span = thumbA.united(thumbB);
+    if (s.vertical) {
+        const double centre = (s.rect.left + s.rect.right) / 2.0;
+        span.setLeft(std::min(double(s.rect.left), centre - half));
+        span.setRight(std::max(double(s.rect.right), centre + half));
+    } else {
+        const double centre = (s.rect.top + s.rect.bottom) / 2.0;
+        span.setTop(std::min(double(s.rect.top), centre - half));
+        span.setBottom(std::max(double(s.rect.bottom), centre + half));
+    }
+    return span.toAlignedRect();
+}
+
 int SliderPositionAt(const SkinElementModel& s, QPoint point) {
     const Travel t = SliderTravel(s);
     if (t.length <= 0)

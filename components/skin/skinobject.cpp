@@ -16,6 +16,7 @@ void SkinObject::SetRect(const SkinRect& rect) {
     if (form_)
         form_->Remember(e_->rect);
     e_->rect = rect;
+    whole_ = true;
 }
 
 bool SkinObject::IsVisible() const {
@@ -31,8 +32,14 @@ void SkinObject::SetVisible(bool visible) {
 }
 
 void SkinObject::Redraw() {
-    if (form_)
-        form_->Repaint(e_->rect);
+    if (form_) {
+        if (whole_ || moved_.isEmpty())
+            form_->Repaint(e_->rect);
+        else
+            form_->RepaintExactly(moved_);
+    }
+    moved_ = QRect();
+    whole_ = false;
 }
 
 QString SkinObject::GetText() const {
@@ -43,6 +50,7 @@ bool SkinObject::SetText(const QString& text) {
     if (e_->text == text)
         return false;
     e_->text = text;
+    whole_ = true;
     return true;
 }
 
@@ -53,7 +61,11 @@ int SkinObject::GetPosition() const {
 bool SkinObject::SetPosition(int position) {
     if (e_->kind != SkinKind::Slider)
         return false;
-    const QRect before = SliderThumbRect(*e_).toAlignedRect();
+    const QRectF before = SliderThumbRect(*e_);
     e_->position = std::clamp(position, e_->minimum, e_->maximum);
-    return SliderThumbRect(*e_).toAlignedRect() != before;
+    const QRectF after = SliderThumbRect(*e_);
+    if (after.toAlignedRect() == before.toAlignedRect())
+        return false;
+    moved_ |= SliderSpan(*e_, before, after);
+    return true;
 }

@@ -2,6 +2,7 @@
 
 #include "skinmodel.h"
 
+#include <QRect>
 #include <QString>
 
 // What an element object needs of the applied form that draws it.
@@ -9,8 +10,11 @@ class SkinRepaintTarget {
 public:
     // An area the element covered before a change; it is repainted with the next Repaint.
     virtual void Remember(const SkinRect& oldArea) = 0;
-    // Repaints `area` and every area remembered since the last repaint.
+    // Repaints `area`, with a margin for what reaches a little past an element's box, and every
+    // area remembered since the last repaint.
     virtual void Repaint(const SkinRect& area) = 0;
+    // As Repaint, without the margin: nothing drawn reaches outside `area`.
+    virtual void RepaintExactly(const QRect& area) = 0;
 
 protected:
     ~SkinRepaintTarget() = default;
@@ -18,7 +22,8 @@ protected:
 
 // One element of an applied skin form. Text, rectangle and position changes take effect on screen
 // at the next Redraw; a visibility change shows at once (callers hide whole groups without a
-// Redraw). The object lives as long as the TSkin that made it, even after RemoveSkin.
+// Redraw). When a slider's position is all that changed, Redraw repaints only the stretch its
+// thumb travelled. The object lives as long as the TSkin that made it, even after RemoveSkin.
 class SkinObject {
 public:
     QString GetName() const;
@@ -41,6 +46,8 @@ public:
 private:
     SkinRepaintTarget* form_;
     SkinElementModel* e_;
+    QRect moved_;        // where the slider's thumb travelled since the last Redraw
+    bool whole_ = false; // something besides the position changed since the last Redraw
 };
 
 // A skin form applied to one window.

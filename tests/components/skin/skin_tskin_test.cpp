@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPointer>
 #include <QPushButton>
 #include <QWidget>
@@ -180,6 +181,72 @@ TEST_F(SkinnedWindow, ElementChangesReachTheScreen) {
     pb2->SetRect(full);
     pb2->Redraw();
     EXPECT_EQ(Screen(), fullBar);
+}
+
+// Records the areas the window's widgets repaint.
+class PaintRecorder : public QObject {
+public:
+    explicit PaintRecorder(QWidget& window) {
+        for (QWidget* w : window.findChildren<QWidget*>())
+            w->installEventFilter(this);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            painted += static_cast<QPaintEvent*>(event)->region().translated(
+                static_cast<QWidget*>(watched)->pos());
+        return false;
+    }
+    QRegion painted;
+};
+
+TEST_F(SkinnedWindow, AMovedThumbRepaintsTheStretchItTravelledAndNothingElse) {
+    // The play bar moves a pixel at a time for as long as a file plays: each step repaints the
+    // old and the new thumb and the progress between, not the whole bar and its neighbours.
+    SkinObject* bar = form->FindObject("play_bar");
+    bar->SetVisible(true);
+    form->FindObject("s_filename")->SetText("a recording with a name.mp3");
+    form->FindObject("s_filename")->Redraw();
+    const SkinRect r = bar->GetRect();
+    const int step = (bar->Model()->maximum - bar->Model()->minimum) / (r.right - r.left);
+    PaintRecorder recorder(window);
+    for (const auto& [from, to] : std::vector<std::pair<int, int>>{
+             {1000, 1000 + 2 * step}, {5000, 5000 - 2 * step}, {0, bar->Model()->maximum}}) {
+        bar->SetPosition(from);
+        bar->Redraw();
+        QApplication::processEvents();
+        const QImage before = Screen();
+        recorder.painted = QRegion();
+        ASSERT_TRUE(bar->SetPosition(to));
+        bar->Redraw();
+        QApplication::processEvents();
+        const QRegion painted = recorder.painted; // before the grab paints everything
+        const QImage after = Screen();
+        int outside = 0, changed = 0;
+        for (int y = 0; y < after.height(); ++y)
+            for (int x = 0; x < after.width(); ++x)
+                if (before.pixel(x, y) != after.pixel(x, y)) {
+                    ++changed;
+                    outside += !painted.contains(QPoint(x, y));
+                }
+        EXPECT_GT(changed, 0) << from << " to " << to;
+        EXPECT_EQ(outside, 0) << from << " to " << to << ": changed pixels left unpainted";
+        const QRect area = painted.boundingRect();
+        EXPECT_GE(area.top(), r.top) << "the file name above is not drawn again";
+        EXPECT_LE(area.bottom(), r.bottom);
+        if (to - from < 3 * step)
+            EXPECT_LT(area.width(), 3 * bar->Model()->thumbSize) << from << " to " << to;
+    }
+    // A change of the rectangle still repaints the whole element.
+    recorder.painted = QRegion();
+    SkinRect moved = r;
+    moved.top += 1;
+    moved.bottom += 1;
+    bar->SetRect(moved);
+    bar->SetPosition(2000);
+    bar->Redraw();
+    QApplication::processEvents();
+    EXPECT_TRUE(
+        recorder.painted.contains(QRect(r.left, r.top, r.right - r.left, r.bottom - r.top)));
 }
 
 TEST_F(SkinnedWindow, EngineMinimisesAndClosesAndTheBackgroundDragsTheWindow) {
