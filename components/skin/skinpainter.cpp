@@ -217,16 +217,31 @@ void PaintSkinForm(QPainter& p, const SkinModel& images, const SkinFormModel& fo
     p.setRenderHint(QPainter::Antialiasing, true);
     p.setRenderHint(QPainter::TextAntialiasing, true);
     const QRectF all(0, 0, form.width, form.height);
-    const QPainterPath shape = ShapePath(form);
     // A repaint of a small area (a meter, the time) draws only what lies there. Well inside the
     // shape it needs neither the shape's clip nor its outline, which cost more than the area.
     const QRectF dirty = p.hasClipping() ? p.clipBoundingRect() & all : all;
-    const bool inside = dirty != all && shape.contains(dirty.adjusted(-2, -2, 2, 2));
+    const QRectF reach = dirty.adjusted(-2, -2, 2, 2);
+    bool inside = false;
+    if (dirty != all) {
+        switch (form.shape.kind) {
+        case SkinShape::Kind::Rectangle:
+            inside = all.contains(reach);
+            break;
+        case SkinShape::Kind::RoundedRect:
+            inside = WellInside(reach, all, form.shape.radius, 0);
+            break;
+        case SkinShape::Kind::Polygon:
+            inside = ShapePath(form).contains(reach);
+            break;
+        }
+    }
+    QPainterPath shape;
     if (inside) {
         QPainterPath area;
         area.addRect(dirty.toAlignedRect());
         FillPath(p, images, area, all, form.background);
     } else {
+        shape = ShapePath(form);
         p.setClipPath(shape, Qt::IntersectClip);
         FillPath(p, images, shape, all, form.background);
     }
