@@ -1,0 +1,312 @@
+#!/usr/bin/env python3
+"""Helper of scripts/smoothness-check.sh.
+
+  smoothness-analyse.py tone FILE            writes the test tone (raw s16le stereo 44.1 kHz)
+  smoothness-analyse.py compare OLD NEW [DIR]  measures two films, prints the figures side by
+                                               side, and writes window pictures into DIR
+
+A film is OLD.nut (the window at 50 frames a second, time stamps in wall-clock seconds) with
+OLD.keys beside it (each key and its wall-clock time, and the window size).
+"""
+import math
+import os
+import statistics
+import struct
+import subprocess
+import sys
+import zlib
+
+RATE = 44100
+SECONDS = 16
+
+# Where the main window draws its meters: left x, top y, width, height (3 px tall bars).
+METERS = {"left": (84, 164, 305, 3), "right": (84, 174, 304, 3)}
+LIT = [(0x3D, 0xDC, 0x97), (0xFF, 0x4D, 0x57)]  # the tick and hot colours
+PICK = (0xF4, 0xF7, 0xFB)  # the peak marker
+TIME = (24, 40, 230, 58)  # the recording time's text
+
+# Moments after the record key for the pictures, and what they show.
+SHOTS = [
+    (0.80, "recording, the left meter steady and loud, the right one rising"),
+    (1.80, "recording, the left peak held after the level dropped"),
+    (2.60, "recording, the left peak falling, the right level high"),
+    (4.40, "recording, the right peak falling"),
+    (6.20, "200 ms after pause: the values stop, the peaks fall to the last values"),
+    (6.60, "600 ms after pause"),
+    (10.20, "200 ms after stop"),
+]
+
+
+def envelope(t, period, points):
+    """Piecewise-linear loudness over a repeating period; points are (time, level) pairs."""
+    t = t % period
+    for (t0, a0), (t1, a1) in zip(points, points[1:]):
+        if t0 <= t < t1:
+            if a0 is None:
+                return a1
+            return a0 + (a1 - a0) * (t - t0) / (t1 - t0)
+    return points[-1][1]
+
+
+def write_tone(path):
+    # Left: loud and steady, a sudden drop (the peak holds, then falls), a ramp up, a middle
+    # level. Right: a slow ramp up, loud, a drop, on a different period.
+    left = [(0, 0.85), (0.6, 0.85), (0.6, 0.15), (2.4, 0.15), (3.4, 0.6), (3.4, 0.35), (4.0, 0.35)]
+    right = [(0, 0.05), (2.0, 0.75), (2.5, 0.75), (2.5, 0.25), (5.0, 0.25)]
+    out = bytearray()
+    for n in range(RATE * SECONDS):
+        t = n / RATE
+        s = math.sin(2 * math.pi * 440 * t)
+        l = envelope(t, 4.0, left) * s
+        r = envelope(t, 5.0, right) * s
+        out += struct.pack("<hh", int(l * 32767), int(r * 32767))
+    with open(path, "wb") as f:
+        f.write(out)
+
+
+def read_keys(path):
+    keys, size = [], None
+    with open(path) as f:
+        for line in f:
+            name, value = line.split()
+            if name == "size":
+                size = tuple(int(v) for v in value.split("x"))
+            else:
+                keys.append((name, float(value)))
+    return keys, size
+
+
+def frames(film, size):
+    """Yields (wall-clock seconds, rgb bytes) for each frame of the film."""
+    times = subprocess.run(
+        ["ffprobe", "-v", "error", "-select_streams", "v", "-show_entries", "frame=pts_time",
+         "-of", "csv=p=0", film], check=True, capture_output=True, text=True).stdout.split()
+    w, h = size
+    raw = subprocess.Popen(["ffmpeg", "-v", "error", "-i", film, "-copyts", "-fps_mode",
+                            "passthrough", "-f", "rawvideo", "-pix_fmt", "rgb24", "-"],
+                           stdout=subprocess.PIPE)
+    for t in times:
+        data = raw.stdout.read(w * h * 3)
+        if len(data) < w * h * 3:
+            break
+        yield float(t), data
+    raw.stdout.close()
+    raw.wait()
+
+
+def near(c, ref, tolerance=24):
+    return all(abs(a - b) <= tolerance for a, b in zip(c, ref))
+
+
+def meter_state(data, width, box):
+    """(lit length, peak marker end) in pixels along a meter, or None when it is not shown."""
+    x0, y0, w, h = box
+    y = y0 + h // 2
+    lit, peak, seen = 0, -1, False
+    for i in range(w):
+        o = ((y * width) + x0 + i) * 3
+        c = data[o:o + 3]
+        if any(near(c, k) for k in LIT):
+            lit = i + 1
+            seen = True
+        elif near(c, PICK):
+            peak = i + 1
+            seen = True
+        elif near(c, (0x1C, 0x24, 0x30), 6):
+            seen = True
+    return (lit, max(peak, lit if peak < 0 else peak)) if seen else None
+
+
+def region(data, width, box):
+    x0, y0, w, h = box
+    return b"".join(data[((y * width) + x0) * 3:((y * width) + x0 + w) * 3]
+                    for y in range(y0, y0 + h))
+
+
+def write_png(path, data, width, height):
+    rows = b"".join(b"\x00" + data[y * width * 3:(y + 1) * width * 3] for y in range(height))
+
+    def chunk(kind, body):
+        c = kind + body
+        return struct.pack(">I", len(body)) + c + struct.pack(">I", zlib.crc32(c) & 0xFFFFFFFF)
+
+    with open(path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n")
+        f.write(chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)))
+        f.write(chunk(b"IDAT", zlib.compress(rows, 9)))
+        f.write(chunk(b"IEND", b""))
+
+
+def load(base):
+    keys, size = read_keys(base + ".keys")
+    start = next(t for k, t in keys if k == "F7")
+    tone = next(t for k, t in keys if k == "tone")
+    presses = [(k, t - start) for k, t in keys if k not in ("tone",)]
+    width, height = size
+    samples = [(t - start, data) for t, data in frames(base + ".nut", size)]
+    return {"keys": presses, "tone": tone - start, "size": size, "samples": samples}
+
+
+def phases(keys):
+    at = [t for _, t in keys]
+    # record at 0, pause, resume, stop
+    return {"recording": [(0.3, at[1]), (at[2] + 0.3, at[3])],
+            "paused": [(at[1], at[2])],
+            "stopped": [(at[3], at[3] + 1.4)]}
+
+
+def inside(t, spans):
+    return any(a <= t < b for a, b in spans)
+
+
+def measure(run):
+    width, _ = run["size"]
+    samples = run["samples"]
+    out = {"frames": len(samples)}
+    if len(samples) > 1:
+        out["fps"] = (len(samples) - 1) / (samples[-1][0] - samples[0][0])
+    spans = phases(run["keys"])
+    for name, box in METERS.items():
+        states = [(t, meter_state(d, width, box)) for t, d in samples]
+        out[name] = {"states": states}
+        for phase, ranges in spans.items():
+            total = sum(b - a for a, b in ranges)
+            changes, rises, lit_steps, peak_steps = [], [], [], []
+            last_change = last_rise = None
+            for (t0, s0), (t1, s1) in zip(states, states[1:]):
+                if not inside(t1, ranges) or s0 is None or s1 is None or s1 == s0:
+                    continue
+                if last_change is not None:
+                    changes.append(1000 * (t1 - last_change))
+                last_change = t1
+                if s1[0] != s0[0]:
+                    lit_steps.append(abs(s1[0] - s0[0]))
+                if s1[1] != s0[1]:
+                    peak_steps.append(abs(s1[1] - s0[1]))
+                # The lit end climbing: one step per value that arrives.
+                if s1[0] > s0[0]:
+                    if last_rise is not None and t1 - last_rise < 0.2:
+                        rises.append(1000 * (t1 - last_rise))
+                    last_rise = t1
+            out[name][phase] = {
+                "updates_per_s": (len(changes) + 1) / total if total and last_change else 0.0,
+                "interval_ms": changes,
+                "rise_interval_ms": rises,
+                "lit_step": lit_steps,
+                "peak_step": peak_steps,
+            }
+    texts, last = [], None
+    for t, d in samples:
+        r = region(d, width, TIME)
+        if r != last:
+            texts.append(t)
+            last = r
+    out["time_changes"] = texts
+    return out
+
+
+def lag(a, b):
+    """How much later (s) the meters of run b follow the sound than those of run a, from the
+    best match of the left meter's lit length over the recording's first six seconds."""
+    def trace(states):
+        return {round(t * 50): s[0] for t, s in states if s is not None and 0.3 <= t <= 6}
+    ta, tb = trace(a), trace(b)
+    best = None
+    for shift in range(-20, 21):
+        common = [k for k in ta if k + shift in tb]
+        if len(common) < 100:
+            continue
+        err = sum(abs(ta[k] - tb[k + shift]) for k in common) / len(common)
+        if best is None or err < best[0]:
+            best = (err, shift)
+    return best[1] / 50 if best else 0.0
+
+
+def falls(states, spans):
+    """Each stretch where the peak falls above the lit end: (start, end, pixels, steps)."""
+    result, cur = [], None
+    for (t0, s0), (t1, s1) in zip(states, states[1:]):
+        if s0 is None or s1 is None or not inside(t1, spans):
+            cur = None
+            continue
+        if s1[1] < s0[1] and s1[1] > s1[0]:
+            if cur is None:
+                cur = [t0, t1, 0, 0]
+                result.append(cur)
+            cur[1] = t1
+            cur[2] += s0[1] - s1[1]
+            cur[3] += 1
+        elif s1[1] != s0[1] or s1[1] <= s1[0]:
+            cur = None
+    return [tuple(c) for c in result if c[3] >= 3]
+
+
+def summary(values, unit=""):
+    if not values:
+        return "-"
+    values = sorted(values)
+    p90 = values[min(len(values) - 1, int(0.9 * len(values)))]
+    return f"median {statistics.median(values):.0f}{unit}, p90 {p90:.0f}{unit}, max {values[-1]:.0f}{unit}"
+
+
+def compare(old, new, shots):
+    runs = {"before": load(old), "after": load(new)}
+    width, height = runs["before"]["size"]
+    print(f"window {width}x{height}; meters (x, y, width, height) {METERS}; time text {TIME}")
+    results = {name: measure(run) for name, run in runs.items()}
+    for name, run in runs.items():
+        keys = ", ".join(f"{k} {t:+.3f}s" for k, t in run["keys"])
+        print(f"{name}: {results[name]['frames']} frames at {results[name].get('fps', 0):.1f}/s; "
+              f"keys {keys}; tone from {run['tone']:+.3f}s")
+    print()
+    for meter in METERS:
+        for phase in ("recording", "paused", "stopped"):
+            print(f"{meter} meter, {phase}:")
+            for name in runs:
+                m = results[name][meter][phase]
+                print(f"  {name:6}  {m['updates_per_s']:5.1f} updates/s; between updates "
+                      f"{summary(m['interval_ms'], ' ms')}; between rising steps "
+                      f"{summary(m['rise_interval_ms'], ' ms')}")
+                print(f"          lit end moves {summary(m['lit_step'], ' px')}; peak moves "
+                      f"{summary(m['peak_step'], ' px')}")
+        spans = [(0.3, 11.5)]
+        for name in runs:
+            stretches = falls(results[name][meter]["states"], spans)
+            text = "; ".join(
+                f"{a:.2f}-{b:.2f}s {px} px in {n} steps ({px / (b - a):.0f} px/s, {px / n:.1f} px/step)"
+                for a, b, px, n in stretches if b > a)
+            print(f"  {name:6}  peak falls: {text or '-'}")
+        print()
+    shift = lag(results["before"]["left"]["states"], results["after"]["left"]["states"])
+    print(f"the after run's meters follow the sound {1000 * shift:+.0f} ms later than the before "
+          "run's (the sound reaches each run at a slightly different moment)")
+    print()
+    print("time text changes (seconds after the record key):")
+    for name in runs:
+        changes = results[name].get("time_changes", [])
+        print(f"  {name:6}  " + " ".join(f"{t:.2f}" for t in changes if t > -0.5))
+    if shots:
+        os.makedirs(shots, exist_ok=True)
+        print()
+        for i, (at, what) in enumerate(SHOTS, 1):
+            line = f"picture {i}: {at:.2f}s after the record key, {what}:"
+            for name, run in runs.items():
+                t, data = min(run["samples"], key=lambda s: abs(s[0] - at))
+                label = "before" if name == "before" else "after"
+                write_png(os.path.join(shots, f"smooth-{label}-{i}.png"), data, width, height)
+                states = [meter_state(data, width, box) for box in METERS.values()]
+                line += f" {name} frame at {t:.3f}s meters {states};"
+            print(line)
+
+
+def main():
+    if sys.argv[1] == "tone":
+        write_tone(sys.argv[2])
+    elif sys.argv[1] == "compare":
+        compare(sys.argv[2], sys.argv[3], sys.argv[4] if len(sys.argv) > 4 else "")
+    else:
+        sys.exit(__doc__)
+
+
+if __name__ == "__main__":
+    main()
