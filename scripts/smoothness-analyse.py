@@ -27,53 +27,60 @@ TIME = (24, 40, 230, 58)  # the recording time's text
 
 # Moments after the record key for the pictures, and what they show.
 SHOTS = [
-    (0.80, "recording, the left meter steady and loud, the right one rising"),
-    (1.80, "recording, the left peak held after the level dropped"),
-    (2.60, "recording, the left peak falling, the right level high"),
-    (4.40, "recording, the right peak falling"),
-    (6.20, "200 ms after pause: the values stop, the peaks fall to the last values"),
+    (0.50, "recording, the left meter loud and steady, the right one rising"),
+    (1.00, "recording, the left peak held after the level dropped"),
+    (1.60, "recording, the left peak falling, the right level rising"),
+    (3.30, "recording, the right peak falling, the left level rising"),
+    (6.20, "200 ms after pause: the values stop, both peaks fall on"),
     (6.60, "600 ms after pause"),
-    (10.20, "200 ms after stop"),
+    (7.40, "pause, the left peak still falling to its last value"),
+    (9.00, "after the resume, the left level rising"),
 ]
 
 
-def envelope(t, period, points):
-    """Piecewise-linear loudness over a repeating period; points are (time, level) pairs."""
-    t = t % period
+def envelope(t, points):
+    """Piecewise-linear loudness; points are (time, level) pairs, a repeated time a step."""
     for (t0, a0), (t1, a1) in zip(points, points[1:]):
         if t0 <= t < t1:
-            if a0 is None:
-                return a1
             return a0 + (a1 - a0) * (t - t0) / (t1 - t0)
     return points[-1][1]
 
 
+# The loudness of each channel over the tone's time. The program shows the tone's second T
+# about T - 0.4 s after the record key (the tone starts 1.5 s before the key; the rest is the
+# time the sound takes through the server); the pause comes at about 6.4 s of the tone, the
+# resume at 8.4 s.
+LEFT = [(0, 0.85), (1.0, 0.85), (1.0, 0.15), (3.0, 0.15), (4.0, 0.7), (4.0, 0.95), (5.3, 0.95),
+        (5.3, 0.05), (8.6, 0.05), (9.6, 0.6), (9.6, 0.3), (SECONDS, 0.3)]
+RIGHT = [(0, 0.05), (2.4, 0.75), (2.8, 0.75), (2.8, 0.25), (5.0, 0.25), (5.0, 0.6), (5.8, 0.6),
+         (5.8, 0.4), (8.4, 0.4), (8.4, 0.5), (SECONDS, 0.5)]
+
+
 def write_tone(path):
-    # Left: loud and steady, a sudden drop (the peak holds, then falls), a ramp up, a middle
-    # level. Right: a slow ramp up, loud, a drop, on a different period.
-    left = [(0, 0.85), (0.6, 0.85), (0.6, 0.15), (2.4, 0.15), (3.4, 0.6), (3.4, 0.35), (4.0, 0.35)]
-    right = [(0, 0.05), (2.0, 0.75), (2.5, 0.75), (2.5, 0.25), (5.0, 0.25)]
+    # Steps up and down (the peak holds, then falls), ramps (the lit end climbs), steady stretches;
+    # a peak falls on the left and one is held on the right when the pause comes.
     out = bytearray()
     for n in range(RATE * SECONDS):
         t = n / RATE
         s = math.sin(2 * math.pi * 440 * t)
-        l = envelope(t, 4.0, left) * s
-        r = envelope(t, 5.0, right) * s
-        out += struct.pack("<hh", int(l * 32767), int(r * 32767))
+        out += struct.pack("<hh", int(envelope(t, LEFT) * s * 32767),
+                           int(envelope(t, RIGHT) * s * 32767))
     with open(path, "wb") as f:
         f.write(out)
 
 
 def read_keys(path):
-    keys, size = [], None
+    keys, size, switches = [], None, []
     with open(path) as f:
         for line in f:
-            name, value = line.split()
+            name, *values = line.split()
             if name == "size":
-                size = tuple(int(v) for v in value.split("x"))
+                size = tuple(int(v) for v in values[0].split("x"))
+            elif name == "switches":
+                switches.append((float(values[0]), int(values[1])))
             else:
-                keys.append((name, float(value)))
-    return keys, size
+                keys.append((name, float(values[0])))
+    return keys, size, switches
 
 
 def frames(film, size):
@@ -138,13 +145,18 @@ def write_png(path, data, width, height):
 
 
 def load(base):
-    keys, size = read_keys(base + ".keys")
+    keys, size, switches = read_keys(base + ".keys")
     start = next(t for k, t in keys if k == "F7")
     tone = next(t for k, t in keys if k == "tone")
     presses = [(k, t - start) for k, t in keys if k not in ("tone",)]
     width, height = size
     samples = [(t - start, data) for t, data in frames(base + ".nut", size)]
-    return {"keys": presses, "tone": tone - start, "size": size, "samples": samples}
+    wakeups = None
+    if len(switches) == 2:
+        (t0, n0), (t1, n1) = switches
+        wakeups = (n1 - n0) / (t1 - t0)
+    return {"keys": presses, "tone": tone - start, "size": size, "samples": samples,
+            "wakeups": wakeups}
 
 
 def phases(keys):
@@ -212,7 +224,7 @@ def lag(a, b):
         return {round(t * 50): s[0] for t, s in states if s is not None and 0.3 <= t <= 6}
     ta, tb = trace(a), trace(b)
     best = None
-    for shift in range(-20, 21):
+    for shift in range(-50, 51):
         common = [k for k in ta if k + shift in tb]
         if len(common) < 100:
             continue
@@ -241,6 +253,24 @@ def falls(states, spans):
     return [tuple(c) for c in result if c[3] >= 3]
 
 
+def holds(states, spans):
+    """How long the peak marker stays put after the lit end drops away from it, in ms, for
+    each drop of more than 20 px."""
+    result, since = [], None
+    for (t0, s0), (t1, s1) in zip(states, states[1:]):
+        if s0 is None or s1 is None or not inside(t1, spans):
+            since = None
+            continue
+        if since is None and s0[0] >= s0[1] - 3 and s1[1] - s1[0] > 20:
+            since = t1
+        elif since is not None and s1[1] < s0[1]:
+            result.append(1000 * (t1 - since))
+            since = None
+        elif since is not None and s1[1] > s0[1]:
+            since = None
+    return result
+
+
 def summary(values, unit=""):
     if not values:
         return "-"
@@ -254,6 +284,10 @@ def compare(old, new, shots):
     width, height = runs["before"]["size"]
     print(f"window {width}x{height}; meters (x, y, width, height) {METERS}; time text {TIME}")
     results = {name: measure(run) for name, run in runs.items()}
+    for name, run in runs.items():
+        if run["wakeups"]:
+            print(f"{name}: the program woke {run['wakeups']:.1f} times a second while recording "
+                  "(context switches of all its threads, 0.5 s to 5.5 s after the record key)")
     for name, run in runs.items():
         keys = ", ".join(f"{k} {t:+.3f}s" for k, t in run["keys"])
         print(f"{name}: {results[name]['frames']} frames at {results[name].get('fps', 0):.1f}/s; "
@@ -276,6 +310,9 @@ def compare(old, new, shots):
                 f"{a:.2f}-{b:.2f}s {px} px in {n} steps ({px / (b - a):.0f} px/s, {px / n:.1f} px/step)"
                 for a, b, px, n in stretches if b > a)
             print(f"  {name:6}  peak falls: {text or '-'}")
+            held = holds(results[name][meter]["states"], [(0.3, 6.0), (8.4, 10.0)])
+            print(f"          peak held after a drop, before it falls: "
+                  + (", ".join(f"{v:.0f} ms" for v in held) or "-"))
         print()
     shift = lag(results["before"]["left"]["states"], results["after"]["left"]["states"])
     print(f"the after run's meters follow the sound {1000 * shift:+.0f} ms later than the before "
@@ -283,15 +320,26 @@ def compare(old, new, shots):
     print()
     print("time text changes (seconds after the record key):")
     for name in runs:
-        changes = results[name].get("time_changes", [])
-        print(f"  {name:6}  " + " ".join(f"{t:.2f}" for t in changes if t > -0.5))
+        changes = [t for t in results[name].get("time_changes", []) if t > -0.5]
+        print(f"  {name:6}  " + " ".join(f"{t:.2f}" for t in changes))
+    print("the seconds 1 to 5 appear this long after the time is first shown (ms):")
+    for name in runs:
+        changes = [t for t in results[name].get("time_changes", []) if t > -0.5]
+        if len(changes) > 5:
+            print(f"  {name:6}  " + " ".join(
+                f"{1000 * (changes[i] - changes[0] - i):+.0f}" for i in range(1, 6)) +
+                "  (past the whole second)")
     if shots:
         os.makedirs(shots, exist_ok=True)
         print()
+        print(f"pictures: the after run's taken {1000 * shift:+.0f} ms from the before run's moment "
+              "(the same point of the sound) while recording, at the same moment after a key")
         for i, (at, what) in enumerate(SHOTS, 1):
             line = f"picture {i}: {at:.2f}s after the record key, {what}:"
             for name, run in runs.items():
-                t, data = min(run["samples"], key=lambda s: abs(s[0] - at))
+                recording = inside(at, phases(run["keys"])["recording"])
+                moved = at + (shift if name == "after" and recording else 0)
+                t, data = min(run["samples"], key=lambda s: abs(s[0] - moved))
                 label = "before" if name == "before" else "after"
                 write_png(os.path.join(shots, f"smooth-{label}-{i}.png"), data, width, height)
                 states = [meter_state(data, width, box) for box in METERS.values()]

@@ -5,8 +5,9 @@
 # channels differently), started at the same moment before each run. The window is filmed at
 # 50 frames a second while the keys go: record (F7) at 0 s, pause (F9) at 6 s, resume at 8 s,
 # stop (F10) at 10 s; filming ends at 11.5 s. The frames are then measured: for each meter, how
-# many times a second its drawing changes, how far the lit end and the peak marker move per
-# change, and how fast the peak falls; for the time text, when each new second appears.
+# often its drawing changes, how far the lit end and the peak marker move per change, how long
+# the peak holds and how fast it falls; for the time text, when each new second appears. The
+# program's wake-ups while recording are counted as well.
 #   scripts/smoothness-check.sh OLD_BINARY NEW_BINARY [SHOTS_DIR]
 # With SHOTS_DIR, window pictures taken at the same moments after the record key in both runs
 # are left there as smooth-before-N.png / smooth-after-N.png. Needs Xvfb, xdotool, ffmpeg,
@@ -48,6 +49,11 @@ pactl set-default-source smooth_mic.monitor
 pactl set-default-sink smooth_mic
 
 python3 "$here/smoothness-analyse.py" tone "$work/tone.raw"
+
+# Context switches of all the threads of a process: its wake-ups.
+switches() { # pid
+  cat /proc/"$1"/task/*/status 2>/dev/null | awk '/^(non)?voluntary_ctxt_switches/{s += $2} END{print s + 0}'
+}
 
 # Runs one binary; leaves the film in $work/$name.nut and the key times in $work/$name.keys.
 run() { # name binary display
@@ -97,7 +103,11 @@ run() { # name binary display
   pids+=("$film")
   sleep 1
   key F7
-  sleep 6
+  sleep 0.5
+  echo "switches $(date +%s.%N) $(switches "$app")" >>"$work/$name.keys"
+  sleep 5
+  echo "switches $(date +%s.%N) $(switches "$app")" >>"$work/$name.keys"
+  sleep 0.5
   key F9
   sleep 2
   key F9
