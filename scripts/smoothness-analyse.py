@@ -25,16 +25,17 @@ LIT = [(0x3D, 0xDC, 0x97), (0xFF, 0x4D, 0x57)]  # the tick and hot colours
 PICK = (0xF4, 0xF7, 0xFB)  # the peak marker
 TIME = (24, 40, 230, 58)  # the recording time's text
 
-# Moments after the record key for the pictures, and what they show.
+# Moments after the record key for the pictures. While recording, the after run's picture is
+# moved by the difference in when the sound reached the two runs, so both show the same sound.
 SHOTS = [
-    (0.50, "recording, the left meter loud and steady, the right one rising"),
-    (1.00, "recording, the left peak held after the level dropped"),
-    (1.60, "recording, the left peak falling, the right level rising"),
-    (3.30, "recording, the right peak falling, the left level rising"),
-    (6.20, "200 ms after pause: the values stop, both peaks fall on"),
+    (0.90, "recording"),
+    (1.50, "recording"),
+    (2.20, "recording"),
+    (3.30, "recording"),
+    (6.20, "200 ms after pause"),
     (6.60, "600 ms after pause"),
-    (7.40, "pause, the left peak still falling to its last value"),
-    (9.00, "after the resume, the left level rising"),
+    (7.40, "1.4 s after pause"),
+    (9.00, "1 s after the resume"),
 ]
 
 
@@ -149,7 +150,6 @@ def load(base):
     start = next(t for k, t in keys if k == "F7")
     tone = next(t for k, t in keys if k == "tone")
     presses = [(k, t - start) for k, t in keys if k not in ("tone",)]
-    width, height = size
     samples = [(t - start, data) for t, data in frames(base + ".nut", size)]
     wakeups = None
     if len(switches) == 2:
@@ -253,6 +253,20 @@ def falls(states, spans):
     return [tuple(c) for c in result if c[3] >= 3]
 
 
+def first_step(states, key):
+    """When a peak was falling as the values stopped: how long it stood still around the key
+    (from its last step before the key to its first after, ms), and that first step (px)."""
+    before = [(t, s) for t, s in states if s is not None and key - 0.3 <= t < key]
+    steps = [t1 for (_, s0), (t1, s1) in zip(before, before[1:]) if s1[1] < s0[1]]
+    if not steps:
+        return None
+    last = before[-1][1]
+    for t, s in states:
+        if t >= key and s is not None and s[1] != last[1]:
+            return 1000 * (t - steps[-1]), last[1] - s[1]
+    return None
+
+
 def holds(states, spans):
     """How long the peak marker stays put after the lit end drops away from it, in ms, for
     each drop of more than 20 px."""
@@ -272,11 +286,14 @@ def holds(states, spans):
 
 
 def summary(values, unit=""):
+    """Mean, median, 90th percentile and largest. The film's frames are 20 ms apart, so a 50 ms
+    rhythm shows as 40 and 60 ms: the mean tells its rate."""
     if not values:
         return "-"
     values = sorted(values)
     p90 = values[min(len(values) - 1, int(0.9 * len(values)))]
-    return f"median {statistics.median(values):.0f}{unit}, p90 {p90:.0f}{unit}, max {values[-1]:.0f}{unit}"
+    return (f"mean {statistics.mean(values):.0f}{unit}, median {statistics.median(values):.0f}{unit}, "
+            f"p90 {p90:.0f}{unit}, max {values[-1]:.0f}{unit}")
 
 
 def compare(old, new, shots):
@@ -294,25 +311,36 @@ def compare(old, new, shots):
               f"keys {keys}; tone from {run['tone']:+.3f}s")
     print()
     for meter in METERS:
-        for phase in ("recording", "paused", "stopped"):
+        for phase in ("recording", "paused"):
             print(f"{meter} meter, {phase}:")
             for name in runs:
                 m = results[name][meter][phase]
                 print(f"  {name:6}  {m['updates_per_s']:5.1f} updates/s; between updates "
-                      f"{summary(m['interval_ms'], ' ms')}; between rising steps "
-                      f"{summary(m['rise_interval_ms'], ' ms')}")
-                print(f"          lit end moves {summary(m['lit_step'], ' px')}; peak moves "
-                      f"{summary(m['peak_step'], ' px')}")
-        spans = [(0.3, 11.5)]
-        for name in runs:
-            stretches = falls(results[name][meter]["states"], spans)
-            text = "; ".join(
-                f"{a:.2f}-{b:.2f}s {px} px in {n} steps ({px / (b - a):.0f} px/s, {px / n:.1f} px/step)"
-                for a, b, px, n in stretches if b > a)
-            print(f"  {name:6}  peak falls: {text or '-'}")
-            held = holds(results[name][meter]["states"], [(0.3, 6.0), (8.4, 10.0)])
-            print(f"          peak held after a drop, before it falls: "
-                  + (", ".join(f"{v:.0f} ms" for v in held) or "-"))
+                      f"{summary(m['interval_ms'], ' ms')}")
+                print(f"          between rising steps of the lit end {summary(m['rise_interval_ms'], ' ms')}")
+                print(f"          lit end moves {summary(m['lit_step'], ' px')}")
+                print(f"          peak moves {summary(m['peak_step'], ' px')}")
+                spans = phases(runs[name]["keys"])[phase]
+                stretches = falls(results[name][meter]["states"], spans)
+                px = sum(c[2] for c in stretches)
+                steps = sum(c[3] for c in stretches)
+                time = sum(c[1] - c[0] for c in stretches)
+                if steps and time > 0:
+                    print(f"          peak falls {px} px in {steps} steps over {time:.2f} s: "
+                          f"{px / time:.0f} px/s, {steps / time:.1f} steps/s, {px / steps:.1f} px/step")
+                if phase == "recording":
+                    held = holds(results[name][meter]["states"], spans)
+                    print("          peak held after a drop, before it falls: "
+                          + (", ".join(f"{v:.0f} ms" for v in held) or "-"))
+                else:
+                    first = first_step(results[name][meter]["states"], spans[0][0])
+                    if first:
+                        print(f"          at the pause the falling peak stood still {first[0]:.0f} ms "
+                              f"(from its last step before the key), then moved {first[1]} px")
+        shown = [any(s is not None for t, s in results[name][meter]["states"]
+                     if inside(t, phases(runs[name]["keys"])["stopped"])) for name in runs]
+        print(f"{meter} meter after stop: " + ", ".join(
+            f"{name} {'shown' if on else 'hidden'}" for name, on in zip(runs, shown)))
         print()
     shift = lag(results["before"]["left"]["states"], results["after"]["left"]["states"])
     print(f"the after run's meters follow the sound {1000 * shift:+.0f} ms later than the before "
