@@ -9,9 +9,12 @@
 # the peak holds and how fast it falls; for the time text, when each new second appears. The
 # program's wake-ups while recording are counted as well.
 #   scripts/smoothness-check.sh OLD_BINARY NEW_BINARY [SHOTS_DIR]
-# With SHOTS_DIR, window pictures taken at the same moments after the record key in both runs
-# are left there as smooth-before-N.png / smooth-after-N.png. Needs Xvfb, xdotool, ffmpeg,
-# pulseaudio, pacat and python3. Prints the figures of both runs side by side.
+# With SHOTS_DIR, window pictures of both runs taken at the same moments after the record key (while
+# recording, at the same point of the sound) are left there as smooth-before-N.png and
+# smooth-after-N.png. Needs Xvfb, xdotool, ffmpeg,
+# pulseaudio, pacat and python3. Prints the figures of both runs side by side. With SMOOTH_KEEP=DIR
+# the films stay in DIR; `scripts/smoothness-analyse.py compare DIR/before DIR/after` measures
+# them again.
 set -euo pipefail
 old=${1:?path of the older tarno-recorder binary}
 new=${2:?path of the newer tarno-recorder binary}
@@ -23,7 +26,10 @@ pulse_dir="$work/pulse"
 pids=()
 cleanup() {
   # SMOOTH_KEEP=DIR keeps the films and key times for another look.
-  if [ -n "${SMOOTH_KEEP:-}" ]; then mkdir -p "$SMOOTH_KEEP" && cp "$work"/*.nut "$work"/*.keys "$SMOOTH_KEEP"/ 2>/dev/null || true; fi
+  if [ -n "${SMOOTH_KEEP:-}" ]; then
+    mkdir -p "$SMOOTH_KEEP"
+    cp "$work"/*.nut "$work"/*.keys "$SMOOTH_KEEP"/ 2>/dev/null || true
+  fi
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
   wait 2>/dev/null || true
   PULSE_SERVER="unix:$pulse_dir/runtime/native" pactl exit 2>/dev/null ||
