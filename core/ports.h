@@ -26,6 +26,9 @@ public:
     virtual void SetProgressWidth(int position) = 0;
     // The values of the left and right level meters.
     virtual void SetMeters(int left, int right) = 0;
+    // The meters get no more values for now (the recording paused or stopped): a falling peak
+    // goes on falling by itself. The next SetMeters feeds them again.
+    virtual void StopMeters() = 0;
 };
 
 // What the recording start needs of the settings dialog.

@@ -250,6 +250,7 @@ void RecordingControl::ReturnToIdle() {
     s.stopping = false;
     s.record_paused = false;
     ShowPaused(false);
+    p_.display.StopMeters();
     diskTimer_.stop();
     if (inhibited_) {
         inhibitor_->Release();
@@ -308,6 +309,8 @@ void RecordingControl::ToggleRecordPause() {
         // the next stretch counts from there.
         Capture([this] { p_.record.StopCapture(); });
         s.sample_base = s.sample_pos;
+        // After the capture's last values: the meters' falling peaks go on by themselves.
+        p_.display.StopMeters();
     } else {
         Capture([this] { p_.record.StartCapture(); });
     }

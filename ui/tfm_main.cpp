@@ -257,6 +257,11 @@ void Tfm_main::SetMeters(int left, int right) {
     AmpBar22->SetValue(right);
 }
 
+void Tfm_main::StopMeters() {
+    AmpBar1->ValuesStopped();
+    AmpBar22->ValuesStopped();
+}
+
 // --- actions ------------------------------------------------------------------------------
 
 void Tfm_main::StartRecording() {

@@ -81,6 +81,7 @@ public:
     void ShowDisplay(bool visible) override;
     void SetProgressWidth(int position) override;
     void SetMeters(int left, int right) override;
+    void StopMeters() override;
     int PlayBarPixels() const override;
 
     // RecorderActions

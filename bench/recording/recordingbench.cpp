@@ -42,6 +42,7 @@ public:
     void SetProgressWidth(int) override {}
     int PlayBarPixels() const override { return 0; }
     void SetMeters(int, int) override {}
+    void StopMeters() override {}
     QMap<QString, QString> texts;
 };
 

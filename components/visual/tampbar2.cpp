@@ -137,10 +137,23 @@ void TAmpBar2::StepPeak(int ms) {
         std::max<long long>(value_, static_cast<long long>(peak_) - std::max(1LL, drop)));
 }
 
+void TAmpBar2::ValuesStopped() {
+    if (peak_ <= value_ || speed_ == 0)
+        return;
+    if (!clock_.isValid())
+        clock_.start();
+    timer_.start(NextTickMs(clock_.elapsed()));
+}
+
+int TAmpBar2::NextTickMs(qint64 since) const {
+    const qint64 due = kFallTickMs + std::max<qint64>(0, kPeakHoldMs - heldMs_);
+    return static_cast<int>(std::clamp<qint64>(due - since, 0, kPeakHoldMs + kFallTickMs));
+}
+
 void TAmpBar2::Tick() {
     AdvanceTime(static_cast<int>(clock_.restart()));
     if (peak_ > value_)
-        timer_.start(kFallTickMs);
+        timer_.start(NextTickMs(0));
 }
 
 QRect TAmpBar2::Inner(const QRect& area) const {

@@ -82,6 +82,12 @@ public:
     // the previous one pass; the meter's own timer does it only once values stop coming. Tests
     // call it to step time exactly.
     void AdvanceTime(int ms);
+    // Says that values stop coming for now (the sound paused or ended). From here the meter's
+    // own timer moves a peak above the value on every kFallTickMs, counting the time since the
+    // last value, so a falling peak goes on without a stall or a jump; a held peak first holds
+    // for the rest of its time. Nothing happens when the peak is at the value or Speed is 0.
+    // The next SetValue moves the peak with the values again.
+    void ValuesStopped();
 
     // Draws the meter into `area` of any paint device.
     void Paint(QPainter& painter, const QRect& area) const;
@@ -89,8 +95,9 @@ public:
     QSize sizeHint() const override;
 
     static constexpr int kPeakHoldMs = 600;
-    // Without a new value for this long, the meter's own timer moves the falling peak on, every
-    // kFallTickMs. Values come every 50 ms or so while audio flows.
+    // Without a new value for this long, or at once after ValuesStopped, the meter's own timer
+    // moves the falling peak on, every kFallTickMs. Values come every 50 ms or so while audio
+    // flows.
     static constexpr int kQuietMs = 120;
     static constexpr int kFallTickMs = 40;
 
@@ -101,6 +108,9 @@ private:
     // Pixels of `length` lit for `v`, rounded to the nearest pixel.
     int Lit(int v, int length) const;
     void Tick();
+    // How long the timer waits, `since` ms after the time the peak has counted so far, to move
+    // the peak on: one fall tick, after the rest of the hold while it is held.
+    int NextTickMs(qint64 since) const;
     void StepPeak(int ms);
     // The bar inside its border, and a span along it from `from` for `size` pixels (vertical
     // bars fill upwards).

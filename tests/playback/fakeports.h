@@ -34,6 +34,7 @@ public:
     int PlayBarPixels() const override { return barPixels; }
     int barPixels = 320;
     void SetMeters(int, int) override {}
+    void StopMeters() override {}
 
     bool Visible(const QString& element) const { return visibleElements.contains(element); }
 

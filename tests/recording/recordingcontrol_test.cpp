@@ -352,6 +352,34 @@ TEST(RecordingControl, APausedRecordingBlinksItsTimeUntilItResumesOrStops) {
     EXPECT_EQ(blinks(), atStop);
 }
 
+// The meters keep a falling peak moving by themselves only once they know no values follow:
+// told after the capture's last values at a pause and at a stop, and not while values come.
+TEST(RecordingControl, TheMetersLearnThatValuesStopAfterTheLastOneAtPauseAndStop) {
+    SimRig t;
+    RecordingRig& r = t.rig;
+    r.ini.WriteInteger("output", "format", 1);
+
+    r.Start();
+    t.backend->Advance(1230);
+    EXPECT_GT(r.display.meterCalls, 0);
+    EXPECT_EQ(r.display.meterStops, 0);
+
+    r.Pause();
+    EXPECT_EQ(r.display.meterStops, 1);
+    EXPECT_EQ(r.display.meterCallsAtStop, r.display.meterCalls) << "no value after the stop";
+    t.backend->Advance(1000);
+    EXPECT_EQ(r.display.meterCallsAtStop, r.display.meterCalls);
+
+    r.Pause(); // resume: values flow again, and no stop is told while they do
+    t.backend->Advance(730);
+    EXPECT_GT(r.display.meterCalls, r.display.meterCallsAtStop);
+    EXPECT_EQ(r.display.meterStops, 1);
+
+    r.Stop();
+    EXPECT_EQ(r.display.meterStops, 2);
+    EXPECT_EQ(r.display.meterCallsAtStop, r.display.meterCalls);
+}
+
 TEST(RecordingControl, FailingWriteStopsListsAndKeepsTheFileUpToTheFailure) {
     SimRig t;
     RecordingRig& r = t.rig;

@@ -57,12 +57,18 @@ public:
         meterRight = right;
         ++meterCalls;
     }
+    void StopMeters() override {
+        ++meterStops;
+        meterCallsAtStop = meterCalls;
+    }
 
     QMap<QString, QString> texts;
     QSet<QString> hidden;
     QStringList log;
     bool shown = false;
     int meterLeft = -1, meterRight = -1, meterCalls = 0;
+    // How often the meters were told that values stop, and how many values they had then.
+    int meterStops = 0, meterCallsAtStop = -1;
 };
 
 // Answers the dialogs from a script and keeps every text shown.

@@ -8,7 +8,10 @@
 #include <QImage>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QTimer>
+#include <cmath>
 #include <gtest/gtest.h>
+#include <vector>
 
 namespace {
 
@@ -216,4 +219,94 @@ TEST(TAmpBar2, ANewValueRepaintsExactlyTheColumnsThatChange) {
             }
         }
     }
+}
+
+namespace {
+
+// Where the peak went while events ran for `ms` of real time: each change, with when it came
+// (ms from the start).
+struct PeakStep {
+    qint64 at;
+    int peak;
+};
+
+std::vector<PeakStep> WatchPeak(const TAmpBar2& bar, int ms) {
+    std::vector<PeakStep> steps;
+    QElapsedTimer clock;
+    clock.start();
+    int last = bar.Peak();
+    while (clock.elapsed() < ms) {
+        QEventLoop loop;
+        QTimer::singleShot(2, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+        loop.exec();
+        if (bar.Peak() != last) {
+            last = bar.Peak();
+            steps.push_back({clock.elapsed(), last});
+        }
+    }
+    return steps;
+}
+
+// How far the peak falls in `ms` at `speed` percent of the full range per second.
+int Drop(int speed, int ms) {
+    return static_cast<int>(std::lround(32767.0 * speed / 100.0 * ms / 1000.0));
+}
+
+} // namespace
+
+// While values come, each one moves a falling peak on and the meter's timer waits kQuietMs for
+// them. When the caller says they stop, the fall must go on at once in the timer's small steps:
+// no stall of kQuietMs and no catch-up jump after it. Real time, with generous margins for a
+// loaded machine; the bounds lie below what waiting for kQuietMs would give.
+TEST(TAmpBar2, WhenValuesStopAFallingPeakGoesOnFallingWithoutStallOrJump) {
+    const int speed = 40;
+    const int slowest = TAmpBar2::kQuietMs - TAmpBar2::kFallTickMs / 2;
+    TAmpBar2 bar;
+    bar.SetSpeed(speed);
+    bar.SetValue(32767);
+    bar.SetValue(0);
+    bar.AdvanceTime(TAmpBar2::kPeakHoldMs + 200); // well into the fall
+    bar.SetValue(0);                              // the last value
+    const int atStop = bar.Peak();
+    ASSERT_LT(atStop, 32767);
+    bar.ValuesStopped();
+    const std::vector<PeakStep> steps = WatchPeak(bar, 500);
+    ASSERT_GE(steps.size(), 3u);
+    int before = atStop;
+    qint64 then = 0;
+    for (const PeakStep& s : steps) {
+        EXPECT_LT(s.at - then, slowest) << "stood still until " << s.at << " ms";
+        EXPECT_LE(before - s.peak, Drop(speed, slowest)) << "jumped at " << s.at << " ms";
+        before = s.peak;
+        then = s.at;
+    }
+    // The same speed as while values came: the fall so far matches the time, give or take a tick.
+    const PeakStep& last = steps.back();
+    EXPECT_NEAR(atStop - last.peak, Drop(speed, static_cast<int>(last.at)),
+                Drop(speed, TAmpBar2::kFallTickMs) + 2);
+
+    // A new value goes back to moving the peak with the values: the timer waits for the next
+    // one again, and that one lets the whole time since pass.
+    bar.SetValue(0);
+    const int resumed = bar.Peak();
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_TRUE(WatchPeak(bar, TAmpBar2::kFallTickMs * 2).empty()) << "the timer went on";
+    bar.SetValue(0);
+    EXPECT_NEAR(resumed - bar.Peak(), Drop(speed, static_cast<int>(clock.elapsed())),
+                Drop(speed, 20));
+}
+
+// A peak still held when values stop holds for the rest of its time, then falls by the timer.
+TEST(TAmpBar2, WhenValuesStopAHeldPeakHoldsItsTimeThenFalls) {
+    TAmpBar2 bar;
+    bar.SetSpeed(40);
+    bar.SetValue(32767);
+    bar.SetValue(0);
+    bar.ValuesStopped();
+    const std::vector<PeakStep> steps = WatchPeak(bar, TAmpBar2::kPeakHoldMs + 200);
+    ASSERT_FALSE(steps.empty()) << "the peak never fell";
+    EXPECT_GE(steps.front().at, TAmpBar2::kPeakHoldMs - 5) << "the hold was cut short";
+    EXPECT_LT(steps.front().at, TAmpBar2::kPeakHoldMs + TAmpBar2::kQuietMs)
+        << "the fall began late";
 }
