@@ -45,7 +45,10 @@ std::string StreamFailureCause(pa_stream* s) {
 constexpr int kRingSeconds = 10;
 // The server hands over captured audio in fragments this long: one wake per level-meter update.
 constexpr int kCaptureFragmentMs = 50;
-constexpr int kPlaybackLatencyMs = 250;
+// What the server holds of a playback stream. Pause, seek, stop and volume act at once whatever
+// its length (cork, flush, the sink input's volume) and the position shown subtracts it, so a
+// long buffer costs nothing the user sees; the server asks for more twice a second.
+constexpr int kPlaybackLatencyMs = 1000;
 
 std::size_t MsToBytes(const PcmFormat& f, int ms) {
     return static_cast<std::size_t>(f.rate) * ms / 1000 * f.BytesPerFrame();
