@@ -46,6 +46,12 @@ void Player::PlaySelected() {
     const int index = list_.FirstSelected();
     const QString path = list_.Path(index);
 
+    // The bar starts at the start, not where the previous file stopped: the first look may be
+    // a second away.
+    if (state_.bar_follows) {
+        display_.SetPosition("play_bar", 0);
+        display_.SetProgressWidth(0);
+    }
     display_.SetVisible("play_bar", true, true);
     state_.sample_pos = 0;
     state_.playing = true;
@@ -97,6 +103,8 @@ void Player::StopPlaying() {
 
 void Player::TogglePlayPause() {
     if (!state_.play_paused) {
+        // The last look may be a second old; the pause keeps the position of this moment.
+        ShowPosition(player_.CurrentSamples());
         state_.sample_base = state_.sample_pos;
         player_.StopPlayback();
     } else {
@@ -190,15 +198,22 @@ void Player::ShowPosition(qint64 CurrentSamples) {
 
 void Player::LookAgainAtTheNextChange() {
     // The display changes when the time shown reaches its next second and when the play bar's
-    // thumb reaches its next pixel; the player need not wake before.
+    // thumb reaches its next pixel; the player need not wake before. Looks fall on whole steps
+    // of the position, so a step that brings both changes brings them in one repaint.
     const std::int64_t pos = std::max<std::int64_t>(0, state_.sample_pos);
-    std::int64_t next = 1000 - player_.SamplesToMs(pos) % 1000;
+    const std::int64_t ms = player_.SamplesToMs(pos);
+    std::int64_t next = 1000 - ms % 1000;
     const int pixels = display_.PlayBarPixels();
     const std::int64_t length = file_.GetLengthSamples();
     if (state_.bar_follows && pixels > 0 && length > 0) {
         const std::int64_t pixel = MulDiv(pos, pixels, length);
         const std::int64_t nextPixelAt = MulDiv(pixel + 1, length, pixels);
-        next = std::min(next, player_.SamplesToMs(std::max<std::int64_t>(0, nextPixelAt - pos)));
+        const std::int64_t pixelMs =
+            ms + player_.SamplesToMs(std::max<std::int64_t>(0, nextPixelAt - pos));
+        std::int64_t step = (pixelMs + kLookStepMs - 1) / kLookStepMs * kLookStepMs;
+        if (step <= ms)
+            step += kLookStepMs;
+        next = std::min(next, step - ms);
     }
     // A few milliseconds late rather than early, so that the change has happened.
     player_.SetTimerInterval(static_cast<int>(std::clamp<std::int64_t>(

@@ -75,6 +75,11 @@ public:
     // Releasing the bar beyond this ends playback instead of seeking.
     static constexpr int kBarStopAbove = 9800;
     static constexpr int kBlockFrames = 4100;
+    // The display is looked at only on these steps of the playing position, and only on a step
+    // where the time or the thumb's pixel has changed: at most four looks a second, each new
+    // second among them. A short file's thumb moves a few pixels a step; each look costs a
+    // wake-up and a repaint, which is what a laptop's battery pays for.
+    static constexpr int kLookStepMs = 250;
 
 private:
     void ShowPosition(qint64 CurrentSamples);

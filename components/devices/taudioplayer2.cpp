@@ -229,6 +229,10 @@ void TAudioPlayer2::QueueBlock(const Block& block) {
     d_->Feed();
 }
 
+std::int64_t TAudioPlayer2::CurrentSamples() const {
+    return d_->stream ? d_->stream->PlayedFrames() - d_->startPlayed : 0;
+}
+
 std::int64_t TAudioPlayer2::SamplesToMs(std::int64_t samples) const {
     return FramesToMs(samples, d_->format.value_or(PcmFormat{}).rate);
 }

@@ -34,6 +34,10 @@ public:
     void FlushQueue();
     void QueueBlock(const Block& block);
     std::int64_t SamplesToMs(std::int64_t samples) const;
+    // What the next OnTimer would give as CurrentSamples: the samples played since the latest
+    // StartPlayback; 0 without a stream. For a position that must be exact now (a pause), not
+    // at the last timer event.
+    std::int64_t CurrentSamples() const;
     // The volume range is 0..kMaxVolume; the skin's volume slider "spb" spans the same range.
     static constexpr int kMaxVolume = 65534;
     int GetVolume() const;

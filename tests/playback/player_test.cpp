@@ -136,13 +136,20 @@ TEST_F(PlayerTest, TimerShowsPositionAndMovesBarWithinRange) {
 }
 
 TEST_F(PlayerTest, TheDisplayIsLookedAtWhenItChangesNotMoreOften) {
-    // 40 s of 8 kHz mono: the time changes once a second and a 320-pixel bar's thumb every
-    // 125 ms, so about 9 looks a second suffice; without a bar, about one.
+    // 40 s of 8 kHz mono: the time changes once a second. A 320-pixel bar's thumb would move
+    // every 125 ms; it moves on the quarter seconds, two pixels at a time, so four looks a
+    // second. A 25-pixel bar's thumb moves every 1.6 s, so about one look a second, as without
+    // a bar.
     const QString path = dir.filePath("long.wav");
     WriteToneFile(path, TestFormat::Wav, 40.0, 440, 8000, 1);
     list.paths = {path};
-    for (const int pixels : {320, 0}) {
-        display.barPixels = pixels;
+    struct Case {
+        int pixels;
+        int mostLooks, leastLooks; // in 8 s
+    };
+    for (const Case c :
+         {Case{320, 8 * 4 + 1, 8 * 4 - 1}, Case{25, 8 + 5 + 1, 8 - 1}, Case{0, 8 + 1, 8 - 1}}) {
+        display.barPixels = c.pixels;
         int looks = 0;
         const auto counter = QObject::connect(&AudioPlayer21, &TAudioPlayer2::OnTimer,
                                               [&looks](qint64, int, int) { ++looks; });
@@ -155,24 +162,22 @@ TEST_F(PlayerTest, TheDisplayIsLookedAtWhenItChangesNotMoreOften) {
             const std::int64_t playedMs = (std::int64_t(backend->Played().size()) - before) / 16;
             const int shown = display.texts["s_time"].right(2).toInt();
             if (playedMs % 1000 > 70) {
-                EXPECT_EQ(shown, playedMs / 1000 % 60) << "at " << ms << " ms, " << pixels;
+                EXPECT_EQ(shown, playedMs / 1000 % 60) << "at " << ms << " ms, " << c.pixels;
             }
-            // Nor is the bar: each pixel's position arrives within a look.
-            const int pixel =
-                static_cast<int>(MulDiv(display.positions["play_bar"], pixels, Player::kBarRange));
-            if (pixels > 0 && ms % 500 == 0) {
-                const int wanted = static_cast<int>(playedMs * pixels / 40000);
-                EXPECT_GE(pixel, wanted - 1) << "at " << ms << " ms";
-                EXPECT_GE(pixel, lastPixel);
+            // Nor is the bar more than a step behind, and it never goes back.
+            const int pixel = static_cast<int>(
+                MulDiv(display.positions["play_bar"], c.pixels, Player::kBarRange));
+            if (c.pixels > 0 && ms % 100 == 0) {
+                const std::int64_t stepBehind =
+                    std::max<std::int64_t>(0, playedMs - Player::kLookStepMs - 70);
+                EXPECT_GE(pixel, static_cast<int>(stepBehind * c.pixels / 40000))
+                    << "at " << ms << " ms, " << c.pixels;
+                EXPECT_GE(pixel, lastPixel) << "at " << ms << " ms, " << c.pixels;
                 lastPixel = pixel;
             }
         }
-        if (pixels > 0) {
-            EXPECT_LE(looks, 8 * 10) << "at most about 10 looks a second";
-            EXPECT_GE(looks, 8 * 7);
-        } else {
-            EXPECT_LE(looks, 8 + 2) << "about one look a second";
-        }
+        EXPECT_LE(looks, c.mostLooks) << c.pixels << " pixels";
+        EXPECT_GE(looks, c.leastLooks) << c.pixels << " pixels";
         player.StopPlaying();
         QObject::disconnect(counter);
     }
@@ -200,7 +205,8 @@ TEST_F(PlayerTest, PauseAndResumeContinueTheTime) {
     EXPECT_EQ(player.BlocksFed(), fedBefore);
     backend->Advance(1000);
     EXPECT_EQ(display.texts["s_time"], "00:00:02");
-    EXPECT_GE(state.sample_pos, at + 44100 * 9 / 10);
+    // Looks come on the quarter seconds of the position.
+    EXPECT_GE(state.sample_pos, at + 44100 * (1000 - Player::kLookStepMs - 70) / 1000);
 
     // TogglePlayPause resumes as well, and the next one pauses again.
     player.TogglePlayPause();
