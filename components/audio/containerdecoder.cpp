@@ -82,7 +82,11 @@ ContainerDecoder::ContainerDecoder(const std::string& path) : PacketDecoder(path
     // MP3: seek through the packet index, not the approximate table of contents, so
     // timestamps after a seek are exact.
     av_dict_set(&options, "usetoc", "0", 0);
-    int rc = avformat_open_input(&format_, path.c_str(), nullptr, &options);
+    // A tag followed by MPEG frames is an MP3 without asking every format: our recordings'
+    // tag is larger than the probe reads, and past it lie the frames the probe would need.
+    mp3_ = ReadMp3Stream(path);
+    const AVInputFormat* known = mp3_.framed ? av_find_input_format("mp3") : nullptr;
+    int rc = avformat_open_input(&format_, path.c_str(), known, &options);
     av_dict_free(&options);
     formatOwner_.reset(rc < 0 ? nullptr : format_);
     if (rc < 0) {
@@ -109,7 +113,6 @@ ContainerDecoder::ContainerDecoder(const std::string& path) : PacketDecoder(path
     OpenCodec(par, tb.num, tb.den);
     frameSize_ = par->frame_size;
     if (std::strcmp(format_->iformat->name, "mp3") == 0) {
-        mp3_ = ReadMp3Stream(path_);
         if ((length_ = mp3_.length) >= 0) {
             SetEndFrame(length_); // a decoder restarted by a seek may not drop the padding itself
             indexState_ = IndexState::Unread; // read at the first seek, not for a listing
@@ -209,13 +212,14 @@ int ContainerDecoder::ReadPacket(AVPacket* packet) {
 // samples per frame, less the encoder delay and padding that a gapless decoder drops. Length -1
 // when the file has no such record (or it says nothing, as in a recording that was killed).
 ContainerDecoder::Mp3Stream ContainerDecoder::ReadMp3Stream(const std::string& path) {
-    Mp3Stream none, s;
+    Mp3Stream s;
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (f == nullptr)
-        return none;
+        return s;
     std::uint8_t b[4096];
     std::size_t n = std::fread(b, 1, 10, f);
-    if (n == 10 && std::memcmp(b, "ID3", 3) == 0) {
+    const bool tagged = n == 10 && std::memcmp(b, "ID3", 3) == 0;
+    if (tagged) {
         s.start =
             10 + ((b[6] & 0x7f) << 21 | (b[7] & 0x7f) << 14 | (b[8] & 0x7f) << 7 | (b[9] & 0x7f));
         if (b[5] & 0x10)
@@ -224,40 +228,46 @@ ContainerDecoder::Mp3Stream ContainerDecoder::ReadMp3Stream(const std::string& p
     n = std::fseek(f, static_cast<long>(s.start), SEEK_SET) == 0 ? std::fread(b, 1, sizeof b, f)
                                                                  : 0;
     std::fclose(f);
-    if (n < 4 || b[0] != 0xff || (b[1] & 0xe0) != 0xe0 || ((b[1] >> 1) & 3) != 1)
-        return none;                     // not a layer III frame right there
+    const std::size_t first = n >= 4 ? Mp3FrameLength(b) : 0;
+    if (first == 0)
+        return s; // not a layer III frame right there
+    s.framed =
+        tagged && first + 4 <= n && Mp3FrameLength(b + first) > 0 && SameStream(b, b + first);
     const int version = (b[1] >> 3) & 3; // 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5
-    if (version == 1)
-        return none;
     std::memcpy(s.header, b, 4);
     const bool mono = ((b[3] >> 6) & 3) == 3;
     std::size_t at = 4 + (version == 3 ? (mono ? 17 : 32) : (mono ? 9 : 17));
     if ((b[1] & 1) == 0)
         at += 2; // CRC
     if (at + 8 > n || (std::memcmp(b + at, "Xing", 4) != 0 && std::memcmp(b + at, "Info", 4) != 0))
-        return none;
+        return s;
     const std::uint32_t flags = Be32(b + at + 4);
     at += 8;
+    std::int64_t frames = 0;
     if (flags & 1) {
         if (at + 4 > n)
-            return none;
-        s.frames = Be32(b + at);
+            return s;
+        frames = Be32(b + at);
         at += 4;
     }
     at += (flags & 2 ? 4 : 0) + (flags & 4 ? 100 : 0) + (flags & 8 ? 4 : 0);
-    if (s.frames <= 0 || at + 24 > n)
-        return none;
+    if (frames <= 0 || at + 24 > n)
+        return s;
     const std::uint8_t* tag = b + at;
     if (std::memcmp(tag, "LAME", 4) != 0 && std::memcmp(tag, "Lavf", 4) != 0 &&
         std::memcmp(tag, "Lavc", 4) != 0)
-        return none;
+        return s;
     const int delay = (tag[21] << 4) | (tag[22] >> 4);
     const int padding = ((tag[22] & 0x0f) << 8) | tag[23];
+    const std::int64_t length = frames * (version == 3 ? 1152 : 576) - delay - padding;
+    if (length <= 0)
+        return s;
+    s.frames = frames;
     s.samplesPerFrame = version == 3 ? 1152 : 576;
     // The decoder's own delay (529 samples) comes on top of the encoder's.
     s.skip = delay + 529;
-    s.length = s.frames * s.samplesPerFrame - delay - padding;
-    return s.length > 0 ? s : none;
+    s.length = length;
+    return s;
 }
 
 std::int64_t ContainerDecoder::RepositionByIndex(std::int64_t frame) {

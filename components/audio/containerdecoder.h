@@ -34,7 +34,8 @@ private:
     // no index that agrees with it (the demuxer is then where it was).
     std::int64_t RepositionByIndex(std::int64_t frame);
 
-    // What the info frame of an MP3 file says (mp3Length_ >= 0 when it says enough).
+    // What the start of an MP3 file says: where its frames start, and what its info frame
+    // says (length >= 0 when it says enough).
     struct Mp3Stream {
         std::int64_t length = -1; // sample frames a gapless decoder gives
         std::int64_t start = 0;   // file offset of the info frame, the stream's frame 0
@@ -42,6 +43,7 @@ private:
         int samplesPerFrame = 0;
         int skip = 0; // samples the decoder drops at the start
         std::uint8_t header[4] = {};
+        bool framed = false; // an ID3v2 tag, then two layer III frames of one stream
     };
     static Mp3Stream ReadMp3Stream(const std::string& path);
 

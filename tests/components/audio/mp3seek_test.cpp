@@ -232,3 +232,32 @@ TEST(Mp3Seek, TheIndexIsTheSameWhateverPiecesTheStreamArrivesIn) {
 }
 
 } // namespace
+
+TEST(Mp3Seek, ARecordingOpensWhateverItsNameAndWhileStillBeingWritten) {
+    // The tag with the index is larger than the reader's format probe looks at; the frames
+    // after it, not the name, must tell that the file is an MP3.
+    const Mp3Case c = Cases()[1];
+    const std::string path = TempDir() + "/named.mp3";
+    TAudioFile2 w;
+    w.SetMp3Encoder(c.settings);
+    const std::int64_t written = WriteSweep(w, path, 3);
+    TAudioFile2 writing;
+    writing.SetMp3Encoder(c.settings);
+    writing.CreateForWrite(QString::fromStdString(TempDir() + "/unfinished.mp3"), 0);
+    writing.WriteBlock(Block(44100 * 4 * 2, 0));
+    const std::string finished = Slurp(path), unfinished = Slurp(TempDir() + "/unfinished.mp3");
+    ASSERT_GT(finished.size(), Mp3IndexFrameBytes());
+    for (const std::string* bytes : {&finished, &unfinished}) {
+        const std::string renamed = TempDir() + "/take one";
+        std::ofstream(renamed, std::ios::binary | std::ios::trunc) << *bytes;
+        TAudioFile2 r;
+        ASSERT_NO_THROW(r.OpenForRead(QString::fromStdString(renamed), 0, 1));
+        EXPECT_EQ(r.GetSampleRate(), 44100);
+        if (bytes == &finished)
+            EXPECT_EQ(r.GetLengthSamples(), written);
+        else
+            EXPECT_GT(r.GetLengthSamples(), 44100);
+        EXPECT_FALSE(r.ReadBlock(1000).empty());
+    }
+    writing.CloseFile();
+}
