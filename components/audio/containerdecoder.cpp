@@ -27,7 +27,8 @@ std::uint32_t Be32(const std::uint8_t* p) {
 // A file read from `at`, a window at a time, for following frame headers.
 class HeaderReader {
 public:
-    explicit HeaderReader(const std::string& path) : f_(std::fopen(path.c_str(), "rb")) {}
+    explicit HeaderReader(const std::string& path)
+        : f_(std::fopen(path.c_str(), "rb")), buf_(65536) {}
     ~HeaderReader() {
         if (f_ != nullptr)
             std::fclose(f_);
@@ -42,17 +43,17 @@ public:
         if (at < from_ || at + 4 > from_ + static_cast<std::int64_t>(size_)) {
             from_ = at;
             size_ = std::fseek(f_, static_cast<long>(at), SEEK_SET) == 0
-                        ? std::fread(buf_, 1, sizeof buf_, f_)
+                        ? std::fread(buf_.data(), 1, buf_.size(), f_)
                         : 0;
             if (size_ < 4)
                 return nullptr;
         }
-        return buf_ + (at - from_);
+        return buf_.data() + (at - from_);
     }
 
 private:
     std::FILE* f_;
-    std::uint8_t buf_[65536];
+    std::vector<std::uint8_t> buf_;
     std::int64_t from_ = 0;
     std::size_t size_ = 0;
 };

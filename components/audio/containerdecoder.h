@@ -10,6 +10,8 @@ struct AVFormatContext;
 // Files with a container (WAV, MP3, Ogg, ASF and whatever else FFmpeg recognises). Opening reads
 // only the headers: the length comes from the container where it records one, and only a file
 // without any record of its length (a killed recording) is scanned, packet by packet, once.
+// An MP3 recording of ours seeks through the frame index in its tag (mp3frameindex.h) straight
+// to the frame it needs; other MP3 files through FFmpeg's index, built by reading up to there.
 class ContainerDecoder : public PacketDecoder {
 public:
     explicit ContainerDecoder(const std::string& path);
