@@ -112,7 +112,8 @@ bool Mp3(TagFile& f, const TagValues& v) {
     const Bytes old = f.Read(0, size);
     if (!Id3HoldsOnlyOurFrames(old))
         return false;
-    const Bytes tag = RenderId3v2(v, size);
+    // The recording's frame index stays first, as it is.
+    const Bytes tag = RenderId3v2(v, size, Id3IndexFrame(old));
     if (tag.empty())
         return false;
     // Same size, same header: only the frames and the padding change.

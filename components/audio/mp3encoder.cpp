@@ -1,6 +1,7 @@
 #include "mp3encoder.h"
 
 #include "componenterror.h"
+#include "mp3frameindex.h"
 #include "pcmconvert.h"
 #include "tagroom.h"
 
@@ -37,24 +38,6 @@ int Mp3Encoder::MaxBitrate(int sampleRate) {
 
 namespace {
 
-// The length of the MPEG audio layer III frame whose header is at `h`, 0 if it is none.
-std::size_t FrameLength(const unsigned char* h) {
-    static const int kMpeg1[] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
-    static const int kMpeg2[] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
-    static const int kRates[3][3] = {
-        {11025, 12000, 8000}, {22050, 24000, 16000}, {44100, 48000, 32000}};
-    if (h[0] != 0xff || (h[1] & 0xe0) != 0xe0 || ((h[1] >> 1) & 3) != 1)
-        return 0;
-    const int version = (h[1] >> 3) & 3; // 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5
-    const int bitrateIndex = h[2] >> 4, rateIndex = (h[2] >> 2) & 3;
-    if (version == 1 || bitrateIndex == 0 || bitrateIndex == 15 || rateIndex == 3)
-        return 0;
-    const int rate = kRates[version == 3 ? 2 : version == 2 ? 1 : 0][rateIndex];
-    const int kbps = version == 3 ? kMpeg1[bitrateIndex] : kMpeg2[bitrateIndex];
-    const int factor = version == 3 ? 144 : 72;
-    return static_cast<std::size_t>(factor * kbps * 1000 / rate + ((h[2] >> 1) & 1));
-}
-
 // FFmpeg takes a file for MP3 with certainty only when this many frames follow one another from
 // the start of the stream (the info frame included). With fewer, its guess ties with other
 // formats' (H.263 on some audio, found in one short recording in a few hundred) and it may not
@@ -70,7 +53,7 @@ int CountFrames(const std::string& path, std::uint64_t from, std::uint64_t to) {
         return 0;
     int frames = 0;
     for (std::size_t at = 0; at + 4 <= bytes.size();) {
-        const std::size_t length = FrameLength(bytes.data() + at);
+        const std::size_t length = Mp3FrameLength(bytes.data() + at);
         if (length == 0 || at + length > bytes.size())
             break;
         at += length;
@@ -109,7 +92,7 @@ std::vector<unsigned char> Mp3Encoder::PlaceholderFrame(lame_global_struct* conf
                                        static_cast<int>(out.size()));
         if (bytes == 0)
             bytes = lame_encode_flush(scratch, out.data(), static_cast<int>(out.size()));
-        const std::size_t length = bytes >= 4 ? FrameLength(out.data()) : 0;
+        const std::size_t length = bytes >= 4 ? Mp3FrameLength(out.data()) : 0;
         if (length > 0 && length <= static_cast<std::size_t>(bytes))
             frame.assign(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(length));
     }
@@ -170,7 +153,9 @@ void Mp3Encoder::Open(const std::string& path) {
         sink_.Create(path);
         // Room for the tags at the front, then a frame where the info frame goes: the file is
         // an MP3 with a tag from the start, and the tags written at the stop move nothing.
-        const std::vector<std::uint8_t> tag = RenderId3v2(TagValues{}, Id3RoomBytes());
+        indexer_ = Mp3FrameIndexer(indexEntries_);
+        const std::vector<std::uint8_t> tag =
+            RenderId3v2(TagValues{}, Id3RoomBytes(), indexer_.Render());
         sink_.Write(tag.data(), tag.size());
         streamStart_ = tag.size();
         // Two frames: FFmpeg takes a stream for MP3 only when one frame leads to the next.
@@ -209,6 +194,7 @@ void Mp3Encoder::Write(const std::uint8_t* pcm, std::size_t frames) {
             throw ComponentError(FileErrorText(
                 "write", sink_.Path(), "the MP3 encoder failed (" + std::to_string(bytes) + ")"));
         sink_.Write(out_.data(), static_cast<std::size_t>(bytes));
+        indexer_.Feed(out_.data(), static_cast<std::size_t>(bytes));
         pcm += n * input_.channels * 2;
         frames -= n;
     }
@@ -227,8 +213,10 @@ void Mp3Encoder::Close() {
     try {
         out_.resize(7200 * 2);
         const int bytes = lame_encode_flush(lame_, out_.data(), static_cast<int>(out_.size()));
-        if (bytes > 0)
+        if (bytes > 0) {
             sink_.Write(out_.data(), static_cast<std::size_t>(bytes));
+            indexer_.Feed(out_.data(), static_cast<std::size_t>(bytes));
+        }
         const std::uint64_t end = sink_.Position();
         const int frames = CountFrames(sink_.Path(), streamStart_, end);
         if (frames < kFewestFrames) {
@@ -241,8 +229,15 @@ void Mp3Encoder::Close() {
             // The info frame replaces the placeholder LAME put first in the stream.
             unsigned char tag[2880];
             const std::size_t tagSize = lame_get_lametag_frame(lame_, tag, sizeof tag);
-            if (tagSize > 0 && tagSize <= sizeof tag && streamStart_ + tagSize <= sink_.Size())
+            if (tagSize > 0 && tagSize <= sizeof tag && streamStart_ + tagSize <= sink_.Size()) {
                 sink_.WriteAt(streamStart_, tag, tagSize);
+                // The frame index, first in the ID3v2 tag, once the stream is complete; the
+                // info frame took its placeholder's place, so the frames lie where they were.
+                if (Mp3FrameLength(tag) == tagSize && tagSize == placeholder_.size()) {
+                    const std::vector<std::uint8_t> index = indexer_.Render();
+                    sink_.WriteAt(10, index.data(), index.size());
+                }
+            }
             // What is left of the second placeholder after a very short recording.
             sink_.Truncate(end);
         }

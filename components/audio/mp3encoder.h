@@ -2,6 +2,7 @@
 
 #include "audioencoder.h"
 #include "filesink.h"
+#include "mp3frameindex.h"
 #include "taudiofile2lameenc.h"
 
 #include <vector>
@@ -12,7 +13,8 @@ struct lame_global_struct;
 // and the VBR bit rate as the maximum. LAME's info frame (Xing/LAME tag) is written over the first
 // frame at close, so players show the right length and seek well; until then a placeholder
 // frame of its size keeps the file decodable. The file starts with an ID3v2 tag holding room for
-// the tags (see tagroom.h), so tagging the finished recording never moves its audio.
+// the tags (see tagroom.h), so tagging the finished recording never moves its audio, and the
+// index of the frames' places (see mp3frameindex.h), written at close with the info frame.
 class Mp3Encoder : public AudioEncoder {
 public:
     explicit Mp3Encoder(const Mp3EncoderSettings& settings);
@@ -27,6 +29,9 @@ public:
     static bool IsSupported(int sampleRate, int bitrate, int channelMode);
     // The highest bit rate the MPEG version of `sampleRate` allows, 0 for other rates.
     static int MaxBitrate(int sampleRate);
+    // Entries of the frame index (kMp3IndexEntries); tests use a few, so that short
+    // recordings have the stride of long ones. Takes effect at the next Open.
+    void SetIndexEntriesForTesting(std::size_t entries) { indexEntries_ = entries; }
 
 private:
     void Release();
@@ -39,6 +44,8 @@ private:
     FileSink sink_;
     std::uint64_t streamStart_ = 0; // the first audio frame, after the ID3v2 tag
     std::vector<unsigned char> placeholder_;
+    std::size_t indexEntries_ = kMp3IndexEntries;
+    Mp3FrameIndexer indexer_;
     std::vector<unsigned char> out_;
     std::vector<short> left_, right_;
 };

@@ -1,5 +1,7 @@
 #include "tagroom.h"
 
+#include "mp3frameindex.h"
+
 #include <QString>
 #include <cstring>
 
@@ -76,11 +78,11 @@ const std::string* Values(const TagValues& v, int i) {
 
 std::size_t Id3RoomBytes() {
     // Per frame: header 10, encoding 1, COMM's language 3 and empty description 1.
-    return RoundUp(10 + 5 * (10 + 1 + 4 + kMaxTagValueBytes), 1024);
+    return RoundUp(10 + Mp3IndexFrameBytes() + 5 * (10 + 1 + 4 + kMaxTagValueBytes), 1024);
 }
 
-std::vector<std::uint8_t> RenderId3v2(const TagValues& v, std::size_t total) {
-    Bytes frames;
+std::vector<std::uint8_t> RenderId3v2(const TagValues& v, std::size_t total, const Bytes& first) {
+    Bytes frames = first;
     for (int i = 0; i < 5; ++i) {
         const std::string& text = *Values(v, i);
         if (text.empty())
@@ -124,7 +126,7 @@ bool Id3HoldsOnlyOurFrames(const Bytes& tag) {
         return false;
     std::size_t at = 10;
     while (at + 10 <= tag.size() && tag[at] != 0) {
-        bool ours = false;
+        bool ours = at == 10 && std::memcmp(tag.data() + at, kMp3IndexFrameId, 4) == 0;
         for (const char* id : kId3Frames)
             ours = ours || std::memcmp(tag.data() + at, id, 4) == 0;
         const std::size_t size = SyncSafe(tag.data() + at + 4);
@@ -137,6 +139,15 @@ bool Id3HoldsOnlyOurFrames(const Bytes& tag) {
         if (tag[at] != 0)
             return false;
     return true;
+}
+
+Bytes Id3IndexFrame(const Bytes& tag) {
+    if (tag.size() < 20 || std::memcmp(tag.data() + 10, kMp3IndexFrameId, 4) != 0)
+        return {};
+    const std::size_t size = 10 + SyncSafe(tag.data() + 14);
+    if (size > tag.size() - 10)
+        return {};
+    return Bytes(tag.begin() + 10, tag.begin() + 10 + static_cast<std::ptrdiff_t>(size));
 }
 
 // ---------------------------------------------------------------------------------------------

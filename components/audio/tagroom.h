@@ -22,17 +22,21 @@ constexpr std::size_t kMaxTagChars = 2047;
 constexpr std::size_t kMaxTagValueBytes = kMaxTagChars * 4;
 
 // --- ID3v2.4 (MP3 at the front, the WAV "id3 " chunk) ---------------------------------------
-// The size of the tag reserved at the front of an MP3 recording, header included.
+// The size of the tag reserved at the front of an MP3 recording, header included: the room for
+// the values and the recording's frame index (mp3frameindex.h).
 std::size_t Id3RoomBytes();
-// An ID3v2.4 tag of exactly `total` bytes (header included): text frames TALB, TPE1, COMM, TIT2,
-// TCON in UTF-8 for the values that are not empty, then zero padding. Empty when they do not fit.
-// `total` 0: no padding.
-std::vector<std::uint8_t> RenderId3v2(const TagValues& v, std::size_t total);
+// An ID3v2.4 tag of exactly `total` bytes (header included): `first` (a whole frame, kept as it
+// is: the frame index), then text frames TALB, TPE1, COMM, TIT2, TCON in UTF-8 for the values
+// that are not empty, then zero padding. Empty when they do not fit. `total` 0: no padding.
+std::vector<std::uint8_t> RenderId3v2(const TagValues& v, std::size_t total,
+                                      const std::vector<std::uint8_t>& first = {});
 // The size of the ID3v2 tag at the start of `head` (header included, footer counted), 0 if none.
 std::size_t Id3TagSize(const std::uint8_t* head, std::size_t size);
 // Whether the ID3v2 tag in `tag` holds only frames RenderId3v2 writes (so rewriting it loses
 // nothing) and is well formed.
 bool Id3HoldsOnlyOurFrames(const std::vector<std::uint8_t>& tag);
+// The frame index at the start of such a tag, whole (frame header included); empty if none.
+std::vector<std::uint8_t> Id3IndexFrame(const std::vector<std::uint8_t>& tag);
 
 // --- Vorbis comment (OGG) -------------------------------------------------------------------
 // The size of the comment packet reserved in an OGG recording.

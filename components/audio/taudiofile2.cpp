@@ -116,11 +116,15 @@ void TAudioFile2::CreateForWrite(const QString& path, int) {
     struct Make {
         const std::string& path;
         std::uint64_t rf64;
+        std::size_t mp3IndexEntries;
         std::unique_ptr<AudioEncoder> operator()(std::monostate) const {
             throw ComponentError(FileErrorText("create", path, "no output format was chosen"));
         }
         std::unique_ptr<AudioEncoder> operator()(const Mp3EncoderSettings& s) const {
-            return std::make_unique<Mp3Encoder>(s);
+            auto mp3 = std::make_unique<Mp3Encoder>(s);
+            if (mp3IndexEntries > 0)
+                mp3->SetIndexEntriesForTesting(mp3IndexEntries);
+            return mp3;
         }
         std::unique_ptr<AudioEncoder> operator()(const WavChoice& w) const {
             return std::make_unique<WavEncoder>(w.rate, w.channels, w.bits, rf64);
@@ -146,7 +150,7 @@ void TAudioFile2::CreateForWrite(const QString& path, int) {
             return std::make_unique<RawEncoder>(layout);
         }
     };
-    encoder = std::visit(Make{p, rf64Threshold_}, choice_->format);
+    encoder = std::visit(Make{p, rf64Threshold_, mp3IndexEntries_}, choice_->format);
     encoder->Open(p);
     choice_->io = encoder->InputFormat();
     choice_->partial.clear();
@@ -248,4 +252,8 @@ Block TAudioFile2::ReadBlock(int frames) {
 
 void TAudioFile2::SetRf64ThresholdForTesting(std::uint64_t bytes) {
     rf64Threshold_ = bytes;
+}
+
+void TAudioFile2::SetMp3IndexEntriesForTesting(std::size_t entries) {
+    mp3IndexEntries_ = entries;
 }

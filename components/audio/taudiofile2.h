@@ -83,6 +83,9 @@ public:
 
     // Test hook: the size at which a WAV recording switches to RF64 (default 4 GiB - header).
     void SetRf64ThresholdForTesting(std::uint64_t bytes);
+    // Test hook: the entries of an MP3 recording's frame index (default kMp3IndexEntries), so a
+    // short recording is indexed as sparsely as a long one.
+    void SetMp3IndexEntriesForTesting(std::size_t entries);
 
 private:
     struct WriteChoice;
@@ -90,4 +93,5 @@ private:
     std::unique_ptr<AudioEncoder> encoder_;
     std::unique_ptr<AudioDecoder> decoder_;
     std::uint64_t rf64Threshold_;
+    std::size_t mp3IndexEntries_ = 0; // 0: the encoder's own
 };
