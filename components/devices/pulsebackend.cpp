@@ -59,6 +59,12 @@ std::size_t MsToBytes(const PcmFormat& f, int ms) {
     return static_cast<std::size_t>(f.rate) * ms / 1000 * f.BytesPerFrame();
 }
 
+std::int64_t SteadyNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 // A capture fragment of `ms`, at least one frame (a low rate has fewer frames than milliseconds).
 std::uint32_t FragmentBytes(const PcmFormat& f, int ms) {
     return static_cast<std::uint32_t>(std::max<std::size_t>(MsToBytes(f, ms), f.BytesPerFrame()));
@@ -297,13 +303,30 @@ public:
         PulseCore::Lock lock(*core_);
         if (stream_ == nullptr || pa_stream_get_state(stream_) != PA_STREAM_READY)
             return 0;
+        std::int64_t frames = 0;
         pa_usec_t latency = 0;
         int negative = 0;
-        if (pa_stream_get_latency(stream_, &latency, &negative) != 0 || negative)
-            return 0;
         // What libpulse holds and the ring does not have yet is part of the latency too, but
         // the read callback empties it at once; the rest is in the server and the device.
-        return static_cast<std::int64_t>(latency * static_cast<pa_usec_t>(format_.rate) / 1000000);
+        if (pa_stream_get_latency(stream_, &latency, &negative) == 0 && !negative)
+            frames =
+                static_cast<std::int64_t>(latency * static_cast<pa_usec_t>(format_.rate) / 1000000);
+        // Whatever the device captured since the latest fragment came, and what the source
+        // holds as its configured latency, is on its way in any case. pipewire-pulse reports a
+        // latency that drifts by tens of milliseconds either way and, once the fragments have
+        // grown, stays near the short fragment's for a while, so on its own it would end a
+        // recording up to a fragment early (the reader caps the wait by the clock). A source
+        // that stalls counts for two fragments at most, so a stop never waits long for it.
+        const std::int64_t last = lastDataNs_.load();
+        const pa_timing_info* timing = pa_stream_get_timing_info(stream_);
+        if (last != 0) {
+            const std::int64_t since = std::min<std::int64_t>(
+                SteadyNs() - last, std::int64_t{2} * kCaptureFragmentMs * 1000000);
+            const std::int64_t source =
+                timing != nullptr ? static_cast<std::int64_t>(timing->configured_source_usec) : 0;
+            frames = std::max(frames, (since + source * 1000) * format_.rate / 1000000000);
+        }
+        return frames;
     }
 
 private:
@@ -371,6 +394,7 @@ private:
                 me->lost_ += static_cast<std::int64_t>((whole - n) / bpf);
             }
             me->unannounced_ += bytes;
+            me->lastDataNs_ = SteadyNs();
             if (!me->widened_)
                 me->received_ += bytes;
             pa_stream_drop(s);
@@ -432,6 +456,7 @@ private:
     bool widened_ = false;
     std::size_t received_ = 0;
     pa_operation* widenOp_ = nullptr; // the widening in flight, cancelled before the stream goes
+    std::atomic<std::int64_t> lastDataNs_{0}; // when the latest fragment came, by SteadyNs
     std::atomic<std::int64_t> startFragment_{0};
     std::atomic<std::int64_t> fragment_{0};
     std::atomic<std::int64_t> lost_{0};
