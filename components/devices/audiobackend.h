@@ -76,6 +76,16 @@ public:
     // Empty while the stream works; once it failed (the server went away, the device vanished),
     // the cause, and no further data arrives. Data already captured can still be read.
     virtual std::string Error() const = 0;
+
+    // How much audio the server hands over at a time, in frames, as the server agreed when the
+    // stream started and as it agreed last. A stream starts with short fragments, so the first
+    // audio arrives at once, and moves to long ones once it has, so that the sound thread wakes
+    // seldom while it records. Zeros where the backend has no fragments.
+    struct Fragments {
+        std::int64_t atStart = 0;
+        std::int64_t now = 0;
+    };
+    virtual Fragments FragmentFrames() const { return {}; }
 };
 
 // A playback stream, open from OpenPlayback until destroyed; it starts unpaused. The backend

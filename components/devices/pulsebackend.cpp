@@ -12,13 +12,14 @@
 // It never touches a QObject, a QPointer or a Qt container, and never calls into the components.
 //
 // Ownership. The backend and every stream share one PulseCore (main loop and connection), so the
-// main loop outlives every stream. A stream is the userdata of its callbacks, its deferred "kick"
-// event and its drain operation. Before a stream's memory goes (Release, with the lock held), it
-// clears its stream callbacks, frees its deferred event and cancels any operation that would call
-// back into it; pa_stream_disconnect alone is not enough, because the server's answer to a drain
-// can still arrive after the disconnect was sent, and libpulse would then call into freed memory.
-// Operations issued without a callback (cork, flush, volume, mute) are unreferenced at once. The
-// context's device-event callback points at the PulseCore, which lives until the main loop stops.
+// main loop outlives every stream. A stream is the userdata of its callbacks, of a playback's
+// deferred "kick" event and drain operation, and of a capture's widening of its fragments. Before a
+// stream's memory goes (Release, with the lock held), it clears its stream callbacks, frees its
+// deferred event and cancels any operation that would call back into it; pa_stream_disconnect alone
+// is not enough, because the server's answer to a drain can still arrive after the disconnect was
+// sent, and libpulse would then call into freed memory. Operations issued without a callback (cork,
+// flush, volume, mute) are unreferenced at once. The context's device-event callback points at the
+// PulseCore, which lives until the main loop stops.
 
 #include "audiobackend.h"
 #include "componenterror.h"
@@ -45,6 +46,10 @@ std::string StreamFailureCause(pa_stream* s) {
 constexpr int kRingSeconds = 10;
 // The server hands over captured audio in fragments this long: one wake per level-meter update.
 constexpr int kCaptureFragmentMs = 50;
+// A new capture stream asks for short fragments, so that its first audio arrives after about
+// this long rather than after a whole long fragment; once a long fragment's worth has come, the
+// stream moves to kCaptureFragmentMs.
+constexpr int kCaptureStartFragmentMs = 10;
 // What the server holds of a playback stream. Pause, seek, stop and volume act at once whatever
 // its length (cork, flush, the sink input's volume) and the position shown subtracts it, so a
 // long buffer costs nothing the user sees; the server asks for more twice a second.
@@ -52,6 +57,17 @@ constexpr int kPlaybackLatencyMs = 1000;
 
 std::size_t MsToBytes(const PcmFormat& f, int ms) {
     return static_cast<std::size_t>(f.rate) * ms / 1000 * f.BytesPerFrame();
+}
+
+std::int64_t SteadyNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// A capture fragment of `ms`, at least one frame (a low rate has fewer frames than milliseconds).
+std::uint32_t FragmentBytes(const PcmFormat& f, int ms) {
+    return static_cast<std::uint32_t>(std::max<std::size_t>(MsToBytes(f, ms), f.BytesPerFrame()));
 }
 
 pa_sample_spec SampleSpec(const PcmFormat& f) {
@@ -252,8 +268,7 @@ public:
         pa_stream_set_read_callback(stream_, &PulseCapture::OnRead, this);
         pa_buffer_attr attr{};
         attr.maxlength = static_cast<std::uint32_t>(-1);
-        attr.fragsize = static_cast<std::uint32_t>(
-            std::max<std::size_t>(MsToBytes(format_, kCaptureFragmentMs), format_.BytesPerFrame()));
+        attr.fragsize = FragmentBytes(format_, kCaptureStartFragmentMs);
         // No device name follows the default source, also when the user changes it later.
         const char* dev = source == AudioBackend::kDefaultSource ? nullptr : source.c_str();
         // Timing updates let InFlightFrames tell how much audio is still on its way.
@@ -282,17 +297,36 @@ public:
     std::int64_t LostFrames() const override { return lost_.load(); }
     std::string Error() const override { return error_.Get(); }
 
+    Fragments FragmentFrames() const override { return {startFragment_.load(), fragment_.load()}; }
+
     std::int64_t InFlightFrames() override {
         PulseCore::Lock lock(*core_);
         if (stream_ == nullptr || pa_stream_get_state(stream_) != PA_STREAM_READY)
             return 0;
+        std::int64_t frames = 0;
         pa_usec_t latency = 0;
         int negative = 0;
-        if (pa_stream_get_latency(stream_, &latency, &negative) != 0 || negative)
-            return 0;
         // What libpulse holds and the ring does not have yet is part of the latency too, but
         // the read callback empties it at once; the rest is in the server and the device.
-        return static_cast<std::int64_t>(latency * static_cast<pa_usec_t>(format_.rate) / 1000000);
+        if (pa_stream_get_latency(stream_, &latency, &negative) == 0 && !negative)
+            frames =
+                static_cast<std::int64_t>(latency * static_cast<pa_usec_t>(format_.rate) / 1000000);
+        // Whatever the device captured since the latest fragment came, and what the source
+        // holds as its configured latency, is on its way in any case. pipewire-pulse reports a
+        // latency that drifts by tens of milliseconds either way and, once the fragments have
+        // grown, stays near the short fragment's for a while, so on its own it would end a
+        // recording up to a fragment early (the reader caps the wait by the clock). A source
+        // that stalls counts for two fragments at most, so a stop never waits long for it.
+        const std::int64_t last = lastDataNs_.load();
+        const pa_timing_info* timing = pa_stream_get_timing_info(stream_);
+        if (last != 0) {
+            const std::int64_t since = std::min<std::int64_t>(
+                SteadyNs() - last, std::int64_t{2} * kCaptureFragmentMs * 1000000);
+            const std::int64_t source =
+                timing != nullptr ? static_cast<std::int64_t>(timing->configured_source_usec) : 0;
+            frames = std::max(frames, (since + source * 1000) * format_.rate / 1000000000);
+        }
+        return frames;
     }
 
 private:
@@ -301,6 +335,13 @@ private:
     }
 
     void Release() {
+        // The widening's answer may still be on its way: it must not call into freed memory.
+        if (widenOp_ != nullptr) {
+            if (pa_operation_get_state(widenOp_) == PA_OPERATION_RUNNING)
+                pa_operation_cancel(widenOp_);
+            pa_operation_unref(widenOp_);
+            widenOp_ = nullptr;
+        }
         if (stream_ == nullptr)
             return;
         pa_stream_set_state_callback(stream_, nullptr, nullptr);
@@ -310,8 +351,20 @@ private:
         stream_ = nullptr;
     }
 
+    // The fragment the server last agreed to, in frames.
+    std::int64_t AgreedFragment(pa_stream* s) const {
+        const pa_buffer_attr* attr = pa_stream_get_buffer_attr(s);
+        return attr != nullptr ? attr->fragsize / format_.BytesPerFrame() : 0;
+    }
+
     static void OnState(pa_stream* s, void* self) {
         auto* me = static_cast<PulseCapture*>(self);
+        // Noted here rather than in the constructor: the first data and the widening it asks
+        // for may come before the constructor sees the stream ready.
+        if (pa_stream_get_state(s) == PA_STREAM_READY && me->startFragment_.load() == 0) {
+            me->startFragment_ = me->AgreedFragment(s);
+            me->fragment_ = me->startFragment_.load();
+        }
         if (me->ready_ && !PA_STREAM_IS_GOOD(pa_stream_get_state(s))) {
             const char* dev = pa_stream_get_device_name(s);
             me->error_.Set(std::string("Recording from ") + (dev ? dev : "the input") +
@@ -341,15 +394,53 @@ private:
                 me->lost_ += static_cast<std::int64_t>((whole - n) / bpf);
             }
             me->unannounced_ += bytes;
+            me->lastDataNs_ = SteadyNs();
+            if (!me->widened_)
+                me->received_ += bytes;
             pa_stream_drop(s);
         }
-        // A server may hand a fragment over in many small pieces: the reader is woken once a
-        // fragment's worth has come since its last wake, not for every piece.
-        if (me->unannounced_ >= MsToBytes(me->format_, kCaptureFragmentMs)) {
+        if (me->unannounced_ == 0)
+            return;
+        const std::size_t fragment = MsToBytes(me->format_, kCaptureFragmentMs);
+        // The short fragments have done their work once a long fragment's worth has come in
+        // them: the reader had the first audio at once, and whatever a server does to a new
+        // stream's first moments (pipewire-pulse hands out a quantum of older audio first) is
+        // over before the fragments change.
+        if (!me->widened_ && me->received_ >= fragment) {
+            me->widened_ = true;
+            me->Widen(s);
+        }
+        // The first audio goes to the reader at once. After that, as a server may hand a fragment
+        // over in many small pieces, the reader is woken once a fragment's worth has come since
+        // its last wake, not for every piece.
+        if (!me->announced_ || me->unannounced_ >= fragment) {
+            me->announced_ = true;
             me->unannounced_ = 0;
             if (me->wake_)
                 me->wake_();
         }
+    }
+
+    // Main-loop thread: asks the server for long fragments from now on. The request does not
+    // wait for its answer; if the server refuses, the stream goes on with short fragments, which
+    // only costs wake-ups of this thread (the reader is woken as seldom either way).
+    void Widen(pa_stream* s) {
+        pa_buffer_attr attr{};
+        attr.maxlength = static_cast<std::uint32_t>(-1);
+        attr.tlength = attr.prebuf = attr.minreq = static_cast<std::uint32_t>(-1);
+        attr.fragsize = FragmentBytes(format_, kCaptureFragmentMs);
+        widenOp_ = pa_stream_set_buffer_attr(s, &attr, &PulseCapture::OnWidened, this);
+    }
+
+    static void OnWidened(pa_stream* s, int success, void* self) {
+        auto* me = static_cast<PulseCapture*>(self);
+        // libpulse holds the operation until this returns; drop ours.
+        if (me->widenOp_ != nullptr) {
+            pa_operation_unref(me->widenOp_);
+            me->widenOp_ = nullptr;
+        }
+        if (success)
+            me->fragment_ = me->AgreedFragment(s);
     }
 
     std::shared_ptr<PulseCore> core_;
@@ -359,6 +450,15 @@ private:
     pa_stream* stream_ = nullptr;
     bool ready_ = false;
     std::size_t unannounced_ = 0; // main-loop thread: bytes read since the latest wake
+    // Main-loop thread: whether the reader heard of the first audio, and the bytes that came
+    // before the stream asked for long fragments.
+    bool announced_ = false;
+    bool widened_ = false;
+    std::size_t received_ = 0;
+    pa_operation* widenOp_ = nullptr; // the widening in flight, cancelled before the stream goes
+    std::atomic<std::int64_t> lastDataNs_{0}; // when the latest fragment came, by SteadyNs
+    std::atomic<std::int64_t> startFragment_{0};
+    std::atomic<std::int64_t> fragment_{0};
     std::atomic<std::int64_t> lost_{0};
     StreamError error_;
 };

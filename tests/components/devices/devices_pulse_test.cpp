@@ -14,6 +14,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -77,6 +78,30 @@ protected:
 
     std::shared_ptr<AudioBackend> backend;
 };
+
+// Where a pure tone at `hz` breaks in `pcm`, from frame `from` on. A pure tone obeys
+// x[n+1] = 2 cos(w) x[n] - x[n-1] throughout, which a dropped or repeated stretch would break.
+struct ToneBreaks {
+    std::size_t count = 0; // frames where the tone breaks
+    std::size_t worstAt = 0;
+    double worst = 0.0; // how far the worst frame strays, 0..2 of full scale
+};
+ToneBreaks FindToneBreaks(const Block& pcm, const PcmFormat& f, double hz, std::size_t from) {
+    const double k = 2.0 * std::cos(2.0 * std::numbers::pi * hz / f.rate);
+    const std::size_t bpf = f.BytesPerFrame();
+    auto x = [&](std::size_t i) { return DecodeSample(f.type, pcm.data() + i * bpf); };
+    ToneBreaks b;
+    for (std::size_t i = std::max<std::size_t>(from, 1); i + 1 < pcm.size() / bpf; ++i) {
+        const double r = std::abs(x(i + 1) - k * x(i) + x(i - 1));
+        if (r > 0.02)
+            ++b.count;
+        if (r > b.worst) {
+            b.worst = r;
+            b.worstAt = i;
+        }
+    }
+    return b;
+}
 
 const QString kMic440 = "Monitor of Mic_440_Hz";
 const QString kMic200 = "Monitor of Mic_200_Hz";
@@ -161,28 +186,49 @@ TEST_F(DevicesPulse, AStalledUiThreadLosesNoFrames) {
     cap.rec.StopCapture();
     EXPECT_NEAR(double(cap.Frames()) / f.rate, between, kSlackS);
     EXPECT_EQ(cap.rec.LostFrames(), 0);
-    // No frame is missing: a pure tone obeys x[n+1] = 2 cos(w) x[n] - x[n-1] throughout, which a
-    // dropped or repeated stretch would break. The resamplers need a moment to settle, and
-    // pipewire-pulse hands a new stream its first two quanta (2048 frames) from before the tone
-    // it then continues, so the first 100 ms are left out.
-    const double k = 2.0 * std::cos(2.0 * std::numbers::pi * 440 / f.rate);
-    const std::size_t bpf = f.BytesPerFrame();
-    auto x = [&](std::size_t i) { return DecodeSample(f.type, cap.data.data() + i * bpf); };
-    double worst = 0.0;
-    std::size_t where = 0, breaks = 0;
-    for (std::size_t i = std::max<std::size_t>(1000, f.rate / 10); i + 1 < cap.data.size() / bpf;
-         ++i) {
-        const double r = std::abs(x(i + 1) - k * x(i) + x(i - 1));
-        if (r > 0.02)
-            ++breaks;
-        if (r > worst) {
-            worst = r;
-            where = i;
-        }
-    }
-    EXPECT_LT(worst, 0.02) << breaks << " breaks, the worst at frame " << where << " of "
-                           << cap.data.size() / bpf;
+    // No frame is missing. The resamplers need a moment to settle, and pipewire-pulse hands a new
+    // stream its first two quanta (2048 frames) from before the tone it then continues, so the
+    // first 100 ms are left out.
+    const ToneBreaks breaks =
+        FindToneBreaks(cap.data, f, 440, std::max<std::size_t>(1000, f.rate / 10));
+    EXPECT_LT(breaks.worst, 0.02) << breaks.count << " breaks, the worst at frame "
+                                  << breaks.worstAt << " of " << cap.Frames();
     EXPECT_GT(ToneLevel(cap.data, f, 440), 0.1);
+}
+
+// A capture asks the server for short fragments, so that its first audio comes at once, and for
+// long ones once a long fragment's worth has come, so that the sound thread wakes seldom while it
+// records. The move from one to the other loses and repeats no frame.
+TEST_F(DevicesPulse, ACaptureMovesFromShortFragmentsToLongOnesWithoutABreak) {
+    const PcmFormat f{44100, 2, SampleType::S16};
+    std::atomic<int> wakes{0};
+    auto stream = backend->OpenCapture("mic.monitor", f, [&wakes] { ++wakes; });
+    Block data;
+    std::vector<std::uint8_t> buffer(64 * 1024);
+    auto moved = [&] {
+        const auto frag = stream->FragmentFrames();
+        return frag.now != frag.atStart;
+    };
+    // A second of audio and the server's answer to the move; the deadline only ends a hang.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while ((data.size() / f.BytesPerFrame() < std::size_t(f.rate) || !moved()) &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        const std::size_t n = stream->Read(buffer.data(), buffer.size());
+        data.insert(data.end(), buffer.begin(), buffer.begin() + n);
+    }
+    const auto frag = stream->FragmentFrames();
+    EXPECT_GT(frag.atStart, 0);
+    EXPECT_LE(frag.atStart, f.rate / 50) << "a first fragment over 20 ms";
+    EXPECT_NEAR(frag.now, f.rate / 20, f.rate / 200) << "not 50 ms fragments while recording";
+    EXPECT_GE(wakes.load(), 1);
+    EXPECT_EQ(stream->LostFrames(), 0);
+    EXPECT_TRUE(stream->Error().empty()) << stream->Error();
+    // The move comes after a long fragment's worth (2205 frames); pipewire-pulse's older audio
+    // ends within the first few hundred frames.
+    const ToneBreaks breaks = FindToneBreaks(data, f, 440, 1000);
+    EXPECT_LT(breaks.worst, 0.02) << breaks.count << " breaks, the worst at frame "
+                                  << breaks.worstAt << " of " << data.size() / f.BytesPerFrame();
 }
 
 TEST_F(DevicesPulse, TwoSecondsPlayedIntoANullSinkAreHeardForTwoSecondsWithoutAGap) {
