@@ -105,6 +105,14 @@ std::vector<Mp3Case> Cases() {
     return {{"cbr", cbr, 40}, {"vbr", vbr, 40}, {"mpeg2_mono_vbr", mpeg2, 30}};
 }
 
+// 20 s of the VBR sweep with an index of at most eight entries.
+void WriteSparselyIndexedVbr(const std::string& path) {
+    TAudioFile2 w;
+    w.SetMp3Encoder(Cases()[1].settings);
+    w.SetMp3IndexEntriesForTesting(8);
+    WriteSweep(w, path, 20);
+}
+
 TEST(Mp3Seek, LandsOnTheExactSampleThroughASparseIndex) {
     for (const Mp3Case& c : Cases()) {
         const std::string path = TempDir() + "/seek_" + c.name + ".mp3";
@@ -125,12 +133,8 @@ TEST(Mp3Seek, LandsOnTheExactSampleThroughASparseIndex) {
 }
 
 TEST(Mp3Seek, AnIndexThatDoesNotFitTheFileIsNotUsed) {
-    const Mp3Case c = Cases()[1];
     const std::string path = TempDir() + "/stale.mp3";
-    TAudioFile2 w;
-    w.SetMp3Encoder(c.settings);
-    w.SetMp3IndexEntriesForTesting(8);
-    WriteSweep(w, path, 20);
+    WriteSparselyIndexedVbr(path);
     Mp3FrameIndex index;
     ASSERT_TRUE(ReadIndex(path, index));
     const std::vector<std::int64_t> targets = Targets(index, 1152);
@@ -167,10 +171,7 @@ TEST(Mp3Seek, AnIndexThatDoesNotFitTheFileIsNotUsed) {
 TEST(Mp3Seek, TheIndexSurvivesTheTagsAndAKilledRecordingHasNone) {
     const Mp3Case c = Cases()[1];
     const std::string path = TempDir() + "/tagged.mp3";
-    TAudioFile2 w;
-    w.SetMp3Encoder(c.settings);
-    w.SetMp3IndexEntriesForTesting(8);
-    WriteSweep(w, path, 20);
+    WriteSparselyIndexedVbr(path);
     Mp3FrameIndex before, after;
     ASSERT_TRUE(ReadIndex(path, before));
     TAudioInformation2 t;
