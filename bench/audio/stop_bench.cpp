@@ -8,7 +8,8 @@
 // TAudioFile2 behind its own header (frames, pages or packets renumbered as the container needs),
 // so the tag room is exactly what a recording has; RAW is a sparse file of the right size. Their
 // stop is measured as the close of a live recording plus WriteTags on the long file (closing
-// touches only the end and fixed header fields, whatever the length).
+// touches only the end, fixed header fields and the first frames, whatever the length; the
+// simulated day, bench_day_recording, stops a real 24-hour recording of every format).
 // Usage: bench_audio_stop CACHE_DIR [--quick]   (--quick: 1 minute and 1 hour only)
 #include "componenterror.h"
 #include "taudiofile2.h"

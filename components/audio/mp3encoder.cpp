@@ -44,15 +44,18 @@ namespace {
 // open the file at all.
 constexpr int kFewestFrames = 7;
 
-// The whole frames LAME wrote between `from` and `to` of the file (only ever a few).
-int CountFrames(const std::string& path, std::uint64_t from, std::uint64_t to) {
+// The whole frames LAME wrote between `from` and `to` of the file, counted up to `most`. Only
+// the bytes those frames can take are read: a day's recording is hundreds of megabytes.
+int CountFrames(const std::string& path, std::uint64_t from, std::uint64_t to, int most) {
+    constexpr std::uint64_t kLongestFrame = 1441; // 320 kbit/s at 32 kHz, padded
     std::ifstream in(path, std::ios::binary);
-    std::vector<unsigned char> bytes(static_cast<std::size_t>(to - from));
+    std::vector<unsigned char> bytes(
+        static_cast<std::size_t>(std::min(to - from, kLongestFrame * static_cast<unsigned>(most))));
     in.seekg(static_cast<std::streamoff>(from));
     if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())))
         return 0;
     int frames = 0;
-    for (std::size_t at = 0; at + 4 <= bytes.size();) {
+    for (std::size_t at = 0; at + 4 <= bytes.size() && frames < most;) {
         const std::size_t length = Mp3FrameLength(bytes.data() + at);
         if (length == 0 || at + length > bytes.size())
             break;
@@ -218,7 +221,7 @@ void Mp3Encoder::Close() {
             indexer_.Feed(out_.data(), static_cast<std::size_t>(bytes));
         }
         const std::uint64_t end = sink_.Position();
-        const int frames = CountFrames(sink_.Path(), streamStart_, end);
+        const int frames = CountFrames(sink_.Path(), streamStart_, end, kFewestFrames);
         if (frames < kFewestFrames) {
             // Next to no audio (stopped within the first tenth of a second): such a file is
             // filled up with silent frames and keeps no info frame, and decodes to at most

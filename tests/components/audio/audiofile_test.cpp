@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <gtest/gtest.h>
 
 namespace {
@@ -210,6 +211,36 @@ TEST(AudioFile, Mp3OfAnyShortLengthOpens) {
             }
         }
     }
+}
+
+// Bytes this process has read through system calls so far.
+std::int64_t BytesReadByThisProcess() {
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    std::int64_t value = 0;
+    while (io >> key >> value)
+        if (key == "rchar:")
+            return value;
+    return -1;
+}
+
+// Closing an MP3 reads only the few frames it checks at the start of the stream: a day's
+// recording is hundreds of megabytes, which the close once read into memory whole.
+TEST(AudioFile, Mp3CloseReadsOnlyTheStartOfTheStream) {
+    Mp3EncoderSettings cbr;
+    cbr.bitrate = 128;
+    const std::string path = TempDir() + "/close.mp3";
+    TAudioFile2 writer;
+    writer.SetMp3Encoder(cbr);
+    WriteTone(writer, path, 40.0);
+    const std::int64_t before = BytesReadByThisProcess();
+    ASSERT_GE(before, 0);
+    writer.CloseFile();
+    EXPECT_LT(BytesReadByThisProcess() - before, 32 * 1024);
+    ASSERT_GT(Slurp(path).size(), 600u * 1024);
+    TAudioFile2 reader;
+    reader.OpenForRead(QString::fromStdString(path), 0, 1);
+    EXPECT_NEAR(static_cast<double>(ReadAll(reader).Frames()), 40.0 * 44100, 44100 * 0.05);
 }
 
 TEST(AudioFile, OggCheckIsLibvorbisAnswer) {
