@@ -1,6 +1,6 @@
 // Records from a PulseAudio source through TAudioRecord2 for a number of seconds and, at the same
-// time, with parecord in the same format; prints the CPU seconds of each, their ratio and the
-// frames the component lost.
+// time, with parecord in the same format; prints the CPU seconds of each, their ratio, the frames
+// the component lost, and how evenly its timer events (the level meters' updates) came.
 //   bench_capture_cpu [seconds=60] [source=mic.monitor]
 // Needs PULSE_SERVER (for example from scripts/pulse-private.sh). Build without sanitizers for
 // figures worth quoting.
@@ -8,7 +8,9 @@
 #include "taudiorecord2.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QTimer>
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +18,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -59,7 +62,7 @@ int main(int argc, char** argv) {
                      [&](int) { bytes += static_cast<long long>(rec.GetRecordedBlock().size()); });
 
     // Two references: parecord as it comes (it asks for large fragments and wakes rarely) and
-    // parecord with the component's fragment of 50 ms, which wakes as often as the component.
+    // parecord with fragments of 50 ms, as often as the level meters move.
     auto launch = [&](const char* latency) {
         const pid_t pid = fork();
         if (pid == 0) {
@@ -73,6 +76,11 @@ int main(int argc, char** argv) {
     const pid_t child = launch("--latency-msec=2000");
     const pid_t child50 = launch("--latency-msec=50");
 
+    QElapsedTimer clock;
+    std::vector<double> eventsMs;
+    QObject::connect(&rec, &TAudioRecord2::OnTimer,
+                     [&](qint64, int, int) { eventsMs.push_back(clock.nsecsElapsed() / 1e6); });
+    clock.start();
     rusage before{};
     getrusage(RUSAGE_SELF, &before);
     rec.SetFormat(format.Handle(), format.Param());
@@ -107,5 +115,17 @@ int main(int argc, char** argv) {
                 reference > 0 ? ours / reference : 0.0);
     std::printf("parecord, 50 ms fragments: %.3f s CPU, ratio ours/parecord %.2f (target <= 1.0)\n",
                 reference50, reference50 > 0 ? ours / reference50 : 0.0);
+    // The first second holds the start's short fragments; the gaps after it are the steady state.
+    std::vector<double> gaps;
+    for (std::size_t i = 1; i < eventsMs.size(); ++i)
+        if (eventsMs[i - 1] >= 1000)
+            gaps.push_back(eventsMs[i] - eventsMs[i - 1]);
+    std::sort(gaps.begin(), gaps.end());
+    if (!gaps.empty())
+        std::printf(
+            "timer events (the meters): %.1f a second; gaps median %.1f ms, 95th percentile "
+            "%.1f ms, longest %.1f ms (target: 20 a second, gaps near 50 ms)\n",
+            gaps.size() * 1000.0 / (eventsMs.back() - 1000), gaps[gaps.size() / 2],
+            gaps[gaps.size() * 95 / 100], gaps.back());
     return 0;
 }

@@ -44,8 +44,9 @@ std::string StreamFailureCause(pa_stream* s) {
 }
 
 constexpr int kRingSeconds = 10;
-// The server hands over captured audio in fragments this long: one wake per level-meter update.
-constexpr int kCaptureFragmentMs = 50;
+// The server hands over captured audio in fragments this long: one wake of the sound thread and
+// of the reader per two level-meter updates (the reader shows the second 50 ms later).
+constexpr int kCaptureFragmentMs = 100;
 // A new capture stream asks for short fragments, so that its first audio arrives after about
 // this long rather than after a whole long fragment; once a long fragment's worth has come, the
 // stream moves to kCaptureFragmentMs.

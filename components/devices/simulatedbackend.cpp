@@ -4,7 +4,6 @@
 #include "ringbuffer.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <numbers>
 #include <numeric>
@@ -76,9 +75,7 @@ class SimCapture;
 class SimPlayback;
 
 struct SimulatedBackend::State {
-    Clock clock = Clock::Manual;
     std::int64_t manualMs = 0;
-    std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
 
     struct ScriptedSource {
         AudioSource info;
@@ -97,6 +94,7 @@ struct SimulatedBackend::State {
     bool serverAvailable = true;
     int failAfterMs = -1;
     int bufferMs = 10000;
+    int fragmentMs = 0;
     int stepMs = kDefaultStepMs;
 
     std::vector<SimCapture*> captures;
@@ -106,13 +104,7 @@ struct SimulatedBackend::State {
     PcmFormat lastPlaybackFormat;
     Block played;
 
-    std::int64_t Now() const {
-        if (clock == Clock::Manual)
-            return manualMs;
-        return std::chrono::duration_cast<std::chrono::milliseconds>(
-                   std::chrono::steady_clock::now() - started)
-            .count();
-    }
+    std::int64_t Now() const { return manualMs; }
 
     void RequireServer() const {
         if (!serverAvailable)
@@ -134,7 +126,9 @@ public:
                double amplitude, const PcmFormat& format, WakeFunction wake)
         : state_(std::move(state)), source_(std::move(source)), frequency_(frequency),
           amplitude_(amplitude), format_(format), wake_(std::move(wake)),
-          ring_(BufferBytes(format, state_->bufferMs)), openedMs_(state_->Now()),
+          ring_(BufferBytes(format, state_->bufferMs)),
+          fragment_(std::int64_t{state_->fragmentMs} * format.rate / 1000),
+          openedMs_(state_->Now()),
           failAtMs_(state_->failAfterMs < 0 ? -1 : openedMs_ + state_->failAfterMs) {
         BuildTable();
         state_->captures.push_back(this);
@@ -148,6 +142,7 @@ public:
     }
     std::int64_t LostFrames() const override { return lost_; }
     std::int64_t InFlightFrames() override { return 0; } // produced straight into the buffer
+    Fragments FragmentFrames() const override { return {fragment_, fragment_}; }
     std::string Error() const override {
         const_cast<SimCapture*>(this)->Pump();
         return error_;
@@ -233,6 +228,7 @@ private:
     PcmFormat format_;
     WakeFunction wake_;
     RingBuffer ring_;
+    std::int64_t fragment_;
     std::int64_t openedMs_;
     std::int64_t failAtMs_;
     std::int64_t produced_ = 0;
@@ -340,8 +336,7 @@ private:
     std::string error_;
 };
 
-SimulatedBackend::SimulatedBackend(Clock clock) : state_(std::make_shared<State>()) {
-    state_->clock = clock;
+SimulatedBackend::SimulatedBackend() : state_(std::make_shared<State>()) {
     AudioSource input;
     input.name = "sim_input";
     input.description = "Simulated input";
@@ -413,13 +408,14 @@ void SimulatedBackend::FailStreamsAfter(int ms) {
 void SimulatedBackend::SetBufferMs(int ms) {
     state_->bufferMs = std::max(ms, 1);
 }
+void SimulatedBackend::SetFragmentMs(int ms) {
+    state_->fragmentMs = std::max(ms, 0);
+}
 void SimulatedBackend::SetStepMs(int ms) {
     state_->stepMs = std::max(ms, 1);
 }
 
 void SimulatedBackend::Step(int ms, bool wake) {
-    if (state_->clock != Clock::Manual)
-        return;
     while (ms > 0) {
         const int step = std::min(ms, state_->stepMs);
         ms -= step;

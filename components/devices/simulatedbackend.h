@@ -12,23 +12,20 @@
 //
 // Use it from one thread only (the test's UI thread); it runs no thread of its own.
 //
-// Time comes from a clock the test drives (Clock::Manual, the default) or from real time
-// (Clock::RealTime). With the manual clock, Advance(ms) moves time forward in steps of at most
+// Time comes from a clock the test drives. Advance(ms) moves time forward in steps of at most
 // 10 ms (SetStepMs); after each step it produces and consumes the audio of that step and calls the
 // wake function of every open stream, so the components' events (blocks, timers, block requests,
 // failures) have all been delivered, synchronously, when Advance returns. A ComponentError that
 // a component raises from such an event comes out of Advance. Elapse(ms) lets time pass as if the
 // UI thread were busy: audio is produced and consumed, no stream is woken; Deliver() wakes them.
-// With real time, audio is produced lazily when a stream is read, and the components' own timers
-// deliver the events while the Qt event loop runs.
+// Events a component spreads over real time with its own timers (a capture's later meter steps
+// when its fragments are long, see SetFragmentMs) come while the Qt event loop runs.
 //
 // The default constructor scripts one source, "Simulated input" (name "sim_input", 440 Hz, full
 // volume) with the ports "Microphone" (active) and "Line In", and one sink "Simulated output".
 class SimulatedBackend : public AudioBackend {
 public:
-    enum class Clock { Manual, RealTime };
-
-    explicit SimulatedBackend(Clock clock = Clock::Manual);
+    SimulatedBackend();
     ~SimulatedBackend() override;
 
     // Scripting the devices. The first source added becomes the default unless one is set.
@@ -46,8 +43,11 @@ public:
     void FailStreamsAfter(int ms);
     // Capacity of every stream's buffer opened from now on (default 10 s); lets a test overrun it.
     void SetBufferMs(int ms);
+    // The fragment capture streams opened from now on report (FragmentFrames); 0, the default,
+    // reports none. Audio still comes with every step of the clock.
+    void SetFragmentMs(int ms);
 
-    // The manual clock (see above). Both are no-ops under real time.
+    // The clock (see above).
     void Advance(int ms);
     // The longest step of Advance and Elapse (10 ms unless changed). A simulated recording of
     // many hours takes steps of a second or more; keep them below the buffer (SetBufferMs).

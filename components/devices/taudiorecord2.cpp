@@ -11,16 +11,18 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <deque>
 #include <limits>
 #include <optional>
 #include <thread>
 
 namespace {
 
-// A backstop only: the backend wakes the component when data arrives or the stream fails, and
-// every wake pushes the poll further out.
-constexpr int kPollMs = 60;
-// OnTimer comes about every 50 ms; the margin keeps a timer per 50 ms fragment despite jitter.
+// The meters and the time move in steps of this much audio, whatever pieces the server hands
+// the audio over in.
+constexpr int kMeterStepMs = 50;
+// A step that comes sooner than this after the previous one waits for the rest of its 50 ms; the
+// margin shows a step per 50 ms fragment at once despite jitter.
 constexpr int kTimerEventMs = 45;
 const char* const kDefaultInputName = "Default input";
 // The longest a stop waits for audio still in flight from the server.
@@ -51,19 +53,26 @@ struct TAudioRecord2::Impl {
     Block announced; // the block of the latest OnEndArrayRecord
     int blockCount = 0;
     std::int64_t current = 0;
-    PeakLevels peaks;
-    std::int64_t lastTimerMs = 0;
     std::int64_t startedMs = 0; // when the stream began to run
-    // The levels of the latest event, repeated when no audio arrived since (the server hands
-    // audio over in fragments that need not line up with the events), so a meter does not
-    // flicker to zero between fragments.
-    std::int64_t framesAtLastTimer = -1;
-    int lastLeft = 0, lastRight = 0;
+
+    // The audio read is measured in steps of kMeterStepMs, counted from the start of the
+    // capture. A complete step waits in `steps` until OnTimer shows it: at once as a rule, but
+    // when a fragment of the server brings several steps, the later ones follow one by one,
+    // kMeterStepMs apart, so the meters move as evenly as the audio came in.
+    struct Step {
+        std::int64_t frames = 0; // `current` at the step's end
+        int left = 0, right = 0;
+    };
+    std::deque<Step> steps;
+    std::int64_t stepsMeasured = 0;
+    PeakLevels peaks; // of the step being filled
+    std::int64_t lastTimerMs = 0;
+    std::int64_t framesShown = 0; // of the latest OnTimer
+    QTimer stepTimer;             // single shot: the next held step is due
     int errorCode = 0;
     std::string errorText;
     std::int64_t lostBefore = 0; // frames lost by streams already closed
 
-    QTimer poll;
     std::unique_ptr<UiWake> wake;
     bool processing = false;
     std::vector<std::uint8_t> scratch;
@@ -120,32 +129,90 @@ struct TAudioRecord2::Impl {
         return std::max(bpf, bytes / bpf * bpf);
     }
 
-    // Moves everything the stream holds into `pending`, counting frames and peaks.
+    // Where the step after `steps` whole steps ends: on the millisecond, so that a second holds
+    // twenty steps at every rate (22050 Hz gives steps of 1102 and 1103 frames).
+    std::int64_t StepEnd(std::int64_t index) const {
+        return std::max<std::int64_t>(index + 1, (index + 1) * Format().rate * kMeterStepMs / 1000);
+    }
+
+    // Moves everything the stream holds into `pending`, counting frames and measuring steps.
     void ReadAll() {
         if (!stream)
             return;
         const PcmFormat f = Format();
-        scratch.resize(std::max<std::size_t>(64 * 1024, f.BytesPerFrame()));
+        const std::size_t bpf = f.BytesPerFrame();
+        scratch.resize(std::max<std::size_t>(64 * 1024, bpf));
         for (;;) {
             const std::size_t n = stream->Read(scratch.data(), scratch.size());
             if (n == 0)
                 break;
-            peaks.Add(scratch.data(), n, f);
-            current += static_cast<std::int64_t>(n / f.BytesPerFrame());
             pending.insert(pending.end(), scratch.begin(), scratch.begin() + n);
+            for (std::size_t at = 0; at < n;) {
+                const std::int64_t end = StepEnd(stepsMeasured);
+                const std::int64_t frames = std::min<std::int64_t>(
+                    end - current, static_cast<std::int64_t>((n - at) / bpf));
+                peaks.Add(scratch.data() + at, static_cast<std::size_t>(frames) * bpf, f);
+                current += frames;
+                at += static_cast<std::size_t>(frames) * bpf;
+                if (current == end) {
+                    const auto [left, right] = peaks.Take();
+                    steps.push_back({current, left, right});
+                    ++stepsMeasured;
+                }
+            }
         }
     }
 
-    void EmitTimer() {
-        auto [left, right] = peaks.Take();
-        if (current == framesAtLastTimer) {
-            left = lastLeft;
-            right = lastRight;
+    // One OnTimer for the oldest `count` waiting steps (the loudest of them).
+    void ShowSteps(std::size_t count) {
+        if (count == 0)
+            return;
+        Step shown;
+        for (std::size_t i = 0; i < count; ++i) {
+            shown.frames = steps.front().frames;
+            shown.left = std::max(shown.left, steps.front().left);
+            shown.right = std::max(shown.right, steps.front().right);
+            steps.pop_front();
         }
-        framesAtLastTimer = current;
-        lastLeft = left;
-        lastRight = right;
-        emit q->OnTimer(current, left, right);
+        lastTimerMs = backend->NowMs();
+        framesShown = shown.frames;
+        emit q->OnTimer(shown.frames, shown.left, shown.right);
+    }
+
+    // The steps that are due: everything but the latest fragment's later steps at once, in one
+    // event; when only a fragment's steps wait, the next of them once 50 ms have passed since the
+    // previous event (`waited`: `stepTimer` says they have). The others wait for `stepTimer`.
+    void ShowDueSteps(bool waited) {
+        if (steps.empty()) {
+            stepTimer.stop();
+            return;
+        }
+        const std::int64_t stepFrames = StepEnd(0);
+        const std::int64_t fragment = stream ? stream->FragmentFrames().now : 0;
+        const auto perFragment = static_cast<std::size_t>(
+            std::max<std::int64_t>(1, (fragment + stepFrames / 2) / stepFrames));
+        const std::size_t held = std::min(steps.size(), perFragment) - 1;
+        const std::int64_t since = backend->NowMs() - lastTimerMs;
+        if (steps.size() > held + 1)
+            ShowSteps(steps.size() - held);
+        else if (waited || since >= kTimerEventMs || framesShown == 0)
+            ShowSteps(1);
+        if (steps.empty()) {
+            stepTimer.stop();
+            return;
+        }
+        const std::int64_t wait = kMeterStepMs - (backend->NowMs() - lastTimerMs);
+        stepTimer.start(static_cast<int>(std::clamp<std::int64_t>(wait, 1, kMeterStepMs)));
+    }
+
+    // At a stop: everything read so far, the part of a step included, in one last OnTimer.
+    void ShowEverything() {
+        stepTimer.stop();
+        if (current == framesShown)
+            return;
+        const auto [left, right] = peaks.Take();
+        steps.push_back({current, left, right});
+        ShowSteps(steps.size());
     }
 
     // The audio captured up to now that is still on its way through the server is part of the
@@ -185,7 +252,6 @@ struct TAudioRecord2::Impl {
             return;
         lostBefore += stream->LostFrames();
         stream.reset();
-        poll.stop();
     }
 
     void Announce(Block block) {
@@ -212,7 +278,6 @@ struct TAudioRecord2::Impl {
             ~Reset() { flag = false; }
         } reset{processing};
 
-        poll.start();
         ReadAll();
         const std::string failure = stream->Error();
         if (!failure.empty()) {
@@ -222,14 +287,11 @@ struct TAudioRecord2::Impl {
         EmitFullBlocks();
         if (!failure.empty())
             throw ComponentError(failure);
-        const std::int64_t now = backend->NowMs();
-        if (stream && now - lastTimerMs >= kTimerEventMs) {
-            lastTimerMs = now;
-            EmitTimer();
-        }
+        if (stream)
+            ShowDueSteps(false);
     }
 
-    // What the event loop runs: the wake-ups, the poll and the device watch.
+    // What the event loop runs: the wake-ups, the held steps and the device watch.
     void FromEventLoop(const std::function<void()>& work) { HandleFailures(failureHandler, work); }
 
     WakeFunction MakeWake() { return wake->Function(); }
@@ -243,9 +305,10 @@ TAudioRecord2::TAudioRecord2(std::shared_ptr<AudioBackend> backend, QObject* par
     d_->devicesWake = std::make_unique<UiWake>(
         [this]() { d_->FromEventLoop([this] { emit OnDevicesChanged(); }); });
     d_->backend->WatchDevices(d_->devicesWake->Function());
-    d_->poll.setInterval(kPollMs);
-    connect(&d_->poll, &QTimer::timeout, this,
-            [this]() { d_->FromEventLoop([this] { d_->Process(); }); });
+    d_->stepTimer.setSingleShot(true);
+    d_->stepTimer.setTimerType(Qt::PreciseTimer);
+    connect(&d_->stepTimer, &QTimer::timeout, this,
+            [this]() { d_->FromEventLoop([this] { d_->ShowDueSteps(true); }); });
 }
 
 TAudioRecord2::~TAudioRecord2() {
@@ -394,11 +457,11 @@ void TAudioRecord2::StartCapture() {
     }
     d_->current = 0;
     d_->startedMs = d_->backend->NowMs();
-    d_->framesAtLastTimer = -1;
-    d_->lastLeft = d_->lastRight = 0;
+    d_->steps.clear();
+    d_->stepsMeasured = 0;
     d_->peaks.Take();
-    d_->lastTimerMs = d_->backend->NowMs();
-    d_->poll.start();
+    d_->framesShown = 0;
+    d_->lastTimerMs = d_->startedMs;
 }
 
 void TAudioRecord2::StopCapture() {
@@ -407,8 +470,8 @@ void TAudioRecord2::StopCapture() {
     d_->AwaitInFlight();
     d_->CloseStream();
     // The frames read since the latest OnTimer count in the time shown as well.
-    if (capturing && d_->current != d_->framesAtLastTimer)
-        d_->EmitTimer();
+    if (capturing)
+        d_->ShowEverything();
     d_->EmitFullBlocks();
     if (!d_->pending.empty()) {
         Block rest;

@@ -30,7 +30,7 @@ public:
     explicit TAudioRecord2(std::shared_ptr<AudioBackend> backend, QObject* parent = nullptr);
     ~TAudioRecord2() override;
 
-    // Receives the failures of the events the event loop delivers (wake-ups, the poll timer, the
+    // Receives the failures of the events the event loop delivers (wake-ups, the meter timer, the
     // device watch), once each; nothing is thrown into the event loop. Without a handler they
     // propagate to whoever delivered the event (the simulated backend's Advance in tests).
     void SetFailureHandler(FailureHandler handler);
@@ -76,8 +76,10 @@ public:
 signals:
     void OnDevicesChanged();
     void OnEndArrayRecord(int nBlock);
-    // About every 50 ms while capturing: frames since the latest StartCapture and the peak
-    // levels (0..32767) since the previous event.
+    // About every 50 ms while audio comes in: the frames since the latest StartCapture up to the
+    // end of the audio this event shows, and that audio's peak levels (0..32767). The audio is
+    // shown in steps of 50 ms; when the server hands over several steps at once, the later ones
+    // follow 50 ms apart.
     void OnTimer(qint64 CurrentSamples, int LevelLeft, int LevelRight);
 
 private:

@@ -5,6 +5,8 @@
 #include "simulatedbackend.h"
 #include "taudiorecord2.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
@@ -126,6 +128,57 @@ TEST(RecordSim, PauseAndStopHandOutTheTailAndResumeCountsAfresh) {
     r.rec.StopCapture();
     EXPECT_EQ(r.data.size(), (44100u + 15435u) * 4);
     EXPECT_EQ(r.rec.LostFrames(), 0);
+}
+
+// Runs the event loop until `done` or `ms` have passed.
+template <typename Done> void SpinUntil(Done done, int ms = 1000) {
+    QElapsedTimer waited;
+    waited.start();
+    while (!done() && waited.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+}
+
+// A server that hands audio over 100 ms at a time: the meters still move every 50 ms. The later
+// step of each fragment comes from the component's own timer, not before its 50 ms, and every
+// event's time is the end of the audio it shows. What piled up while the UI thread was busy is
+// shown at once, all but the last step, and a stop shows the rest.
+TEST(RecordSim, AFragmentOfTwoStepsShowsThemFiftyMillisecondsApart) {
+    auto sim = std::make_shared<SimulatedBackend>();
+    sim->SetFragmentMs(100);
+    sim->SetStepMs(100);
+    Recorder r(sim);
+    r.Start(kCd);
+    QElapsedTimer clock;
+    std::vector<qint64> at; // when each event came, ms after the fragment's wake
+    QObject::connect(&r.rec, &TAudioRecord2::OnTimer, [&] { at.push_back(clock.elapsed()); });
+    for (int fragment = 1; fragment <= 4; ++fragment) {
+        SCOPED_TRACE(fragment);
+        r.samples.clear();
+        at.clear();
+        clock.start();
+        sim->Advance(100);
+        ASSERT_EQ(r.samples, std::vector<qint64>{2205 * (2 * fragment - 1)});
+        SpinUntil([&] { return r.samples.size() == 2; });
+        ASSERT_EQ(r.samples.size(), 2u);
+        EXPECT_EQ(r.samples[1], 2205 * 2 * fragment);
+        EXPECT_GE(at[1] - at[0], 45);
+        EXPECT_NEAR(r.left.back(), 16383, 40);
+    }
+
+    r.samples.clear();
+    sim->Elapse(1000);
+    sim->Deliver();
+    EXPECT_EQ(r.samples, std::vector<qint64>{44100 * 14 / 10 - 2205});
+    SpinUntil([&] { return r.samples.size() == 2; });
+    EXPECT_EQ(r.samples.back(), 44100 * 14 / 10);
+
+    sim->Advance(100);
+    sim->Elapse(30);
+    r.samples.clear();
+    r.rec.StopCapture();
+    EXPECT_EQ(r.samples, std::vector<qint64>{44100 * 153 / 100});
+    SpinUntil([] { return false; }, 100);
+    EXPECT_EQ(r.samples.size(), 1u) << "an event after the stop";
 }
 
 TEST(RecordSim, ABusyUiThreadLosesNothingAndAnOverrunIsCounted) {
