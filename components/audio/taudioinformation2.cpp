@@ -3,9 +3,11 @@
 #include "componenterror.h"
 #include "filesink.h"
 #include "inplacetags.h"
+#include "tagroom.h"
 
 #include <cstring>
 #include <fstream>
+#include <sys/stat.h>
 #include <taglib/apefile.h>
 #include <taglib/asffile.h>
 #include <taglib/fileref.h>
@@ -124,6 +126,12 @@ void TAudioInformation2::WriteTags(const QString& path) {
         Fill(f.ID3v2Tag(true), album_, artist_, comments_, title_, genre_);
         saved = f.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripNone, TagLib::ID3v2::v4);
     } else if (lower.endsWith(".wav")) {
+        // TagLib keeps RIFF sizes and chunk offsets in 32 bits: chunks that take the file past
+        // them wrap its RIFF size and are written inside the samples.
+        struct stat st {};
+        if (::stat(local.constData(), &st) == 0 &&
+            static_cast<std::uint64_t>(st.st_size) > 0xFFFFFFFFull - kRiffTagRoomBytes)
+            fail("it is too close to the 4 GiB limit of a RIFF file for the tags to fit");
         TagLib::RIFF::WAV::File f(name, true);
         if (!hasAudio(f)) {
             // A recording stopped before its first block: nothing to tag, and tag chunks behind
