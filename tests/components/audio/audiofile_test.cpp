@@ -6,6 +6,7 @@
 #include "taudioinformation2.h"
 #include "wmapresets.h"
 
+#include <QDir>
 #include <QRegularExpression>
 #include <cstdlib>
 #include <cstring>
@@ -241,6 +242,40 @@ TEST(AudioFile, Mp3CloseReadsOnlyTheStartOfTheStream) {
     TAudioFile2 reader;
     reader.OpenForRead(QString::fromStdString(path), 0, 1);
     EXPECT_NEAR(static_cast<double>(ReadAll(reader).Frames()), 40.0 * 44100, 44100 * 0.05);
+}
+
+TEST(AudioFile, ARecordingWhoseFolderIsRenamedIsStillFinished) {
+    // The folder renamed (or the file moved) while recording: closing finishes the file where it
+    // now is, as it would have at its old place.
+    for (const FormatCase& fc : AllFormatCases()) {
+        const QString base = QString::fromStdString(TempDir() + "/renamed_" + fc.name);
+        QDir(base).removeRecursively();
+        QDir(base + "_moved").removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(base + "/here"));
+        ASSERT_TRUE(QDir().mkpath(base + "/there"));
+        const std::string kept =
+            (base + "/here/rec" + QString::fromStdString(fc.ext)).toStdString();
+        const std::string moved =
+            (base + "/there/rec" + QString::fromStdString(fc.ext)).toStdString();
+        for (const std::string& path : {kept, moved}) {
+            TAudioFile2 w;
+            fc.configure(w);
+            WriteTone(w, path, 1.0);
+            if (path == moved) {
+                ASSERT_TRUE(QDir().rename(base + "/there", base + "_moved")) << fc.name;
+            }
+            ASSERT_NO_THROW(w.CloseFile()) << fc.name;
+        }
+        const std::string now =
+            (base + "_moved/rec" + QString::fromStdString(fc.ext)).toStdString();
+        TAudioFile2 a, b;
+        fc.configure(a);
+        fc.configure(b);
+        a.OpenForRead(QString::fromStdString(kept), 0, 1);
+        b.OpenForRead(QString::fromStdString(now), 0, 1);
+        EXPECT_EQ(b.GetLengthSamples(), a.GetLengthSamples()) << fc.name;
+        EXPECT_EQ(ReadAll(b).samples, ReadAll(a).samples) << fc.name;
+    }
 }
 
 TEST(AudioFile, OggCheckIsLibvorbisAnswer) {
