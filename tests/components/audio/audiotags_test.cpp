@@ -6,10 +6,12 @@
 #include "taudioinformation2.h"
 #include "wavencoder.h"
 
+#include <csignal>
 #include <cstdio>
 #include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <taglib/fileref.h>
 #include <taglib/id3v2tag.h>
@@ -306,6 +308,40 @@ TEST(AudioTags, AWavAtTheRiffLimitKeepsItsSizesAndItsSamples) {
     EXPECT_EQ(static_cast<std::uint64_t>(Stat(foreign).st_size), dataAt + foreignData);
     std::remove(path.c_str());
     std::remove(foreign.c_str());
+}
+
+TEST(AudioTags, AWavWhoseTagsDoNotFitOnTheDiskIsReportedAndLeftAsItWas) {
+    // The disk fills up while TagLib appends the tag chunks (a file size limit stands in for it):
+    // TagLib sees no failed write, but the tags are not in the file.
+    const std::string path = TempDir() + "/fulldisk.wav";
+    TAudioFile2 w;
+    w.SetPcmFormat(8000, 1, 16);
+    WriteTone(w, path, 1.0);
+    w.CloseFile();
+    const std::string before = Slurp(path);
+    TAudioInformation2 t = Tags();
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit tight = old;
+    tight.rlim_cur = before.size() + 100;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
+    std::string message;
+    try {
+        t.WriteTags(QString::fromStdString(path));
+    } catch (const ComponentError& e) {
+        message = e.what();
+    }
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldSignal);
+    EXPECT_EQ(message, "Cannot tag '" + path +
+                           "': not all of the tags reached the file (is the disk full?)");
+    EXPECT_TRUE(Slurp(path) == before) << "the file was not put back as it was";
+    // With room on the disk the same tags go in.
+    ASSERT_NO_THROW(t.WriteTags(QString::fromStdString(path)));
+    TagLib::RIFF::WAV::File wav(path.c_str());
+    ExpectTags(wav.ID3v2Tag(), "after the disk had room");
+    EXPECT_EQ(DecodeWithFfmpeg(path).Frames(), 8000);
 }
 
 TEST(AudioTags, TagsBesideOursSendTheFileThroughTagLibAndSurvive) {
