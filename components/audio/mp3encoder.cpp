@@ -231,6 +231,9 @@ void Mp3Encoder::Close() {
             unsigned char tag[2880];
             const std::size_t tagSize = lame_get_lametag_frame(lame_, tag, sizeof tag);
             if (tagSize > 0 && tagSize <= sizeof tag && streamStart_ + tagSize <= sink_.Size()) {
+                // LAME's count of the stream's bytes has wrapped past 4 GiB: "not known" instead.
+                if (end - streamStart_ > UINT32_MAX)
+                    ClearInfoFrameByteCount(tag, tagSize);
                 sink_.WriteAt(streamStart_, tag, tagSize);
                 // The frame index, first in the ID3v2 tag, once the stream is complete; the
                 // info frame took its placeholder's place, so the frames lie where they were.
