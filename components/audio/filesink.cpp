@@ -20,7 +20,7 @@ void FileSink::Create(const std::string& path) {
     path_ = path;
     pos_ = size_ = 0;
     failed_ = false;
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd_ < 0)
         throw ComponentError(FileErrorText("create", path, std::strerror(errno)));
 }
@@ -57,6 +57,20 @@ void FileSink::WriteAt(std::uint64_t offset, const void* data, std::size_t size)
 void FileSink::Write(const void* data, std::size_t size) {
     WriteAt(pos_, data, size);
     pos_ += size;
+}
+
+std::size_t FileSink::ReadAt(std::uint64_t offset, void* data, std::size_t size) const {
+    auto* p = static_cast<std::uint8_t*>(data);
+    std::size_t got = 0;
+    while (fd_ >= 0 && got < size) {
+        const ssize_t n = ::pread(fd_, p + got, size - got, static_cast<off_t>(offset + got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    return got;
 }
 
 void FileSink::Truncate(std::uint64_t size) {

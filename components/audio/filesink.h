@@ -27,6 +27,10 @@ public:
     // Moves the append position (for containers that patch their headers through one stream).
     void Seek(std::uint64_t offset);
     std::uint64_t Position() const { return pos_; }
+    // Up to `size` bytes from `offset` of what was written, through the open descriptor (so
+    // from this file even after it was moved or its folder renamed); fewer at the end, and 0
+    // when the file cannot be read.
+    std::size_t ReadAt(std::uint64_t offset, void* data, std::size_t size) const;
     // Cuts the file to `size` bytes (not beyond the current size).
     void Truncate(std::uint64_t size);
     std::uint64_t Size() const { return size_; }

@@ -6,7 +6,6 @@
 #include "tagroom.h"
 
 #include <algorithm>
-#include <fstream>
 #include <lame/lame.h>
 
 bool Mp3Encoder::IsSupported(int sampleRate, int bitrate, int channelMode) {
@@ -45,14 +44,13 @@ namespace {
 constexpr int kFewestFrames = 7;
 
 // The whole frames LAME wrote between `from` and `to` of the file, counted up to `most`. Only
-// the bytes those frames can take are read: a day's recording is hundreds of megabytes.
-int CountFrames(const std::string& path, std::uint64_t from, std::uint64_t to, int most) {
+// the bytes those frames can take are read: a day's recording is hundreds of megabytes. They are
+// read through the sink, which reaches the file wherever it was moved meanwhile.
+int CountFrames(const FileSink& sink, std::uint64_t from, std::uint64_t to, int most) {
     constexpr std::uint64_t kLongestFrame = 1441; // 320 kbit/s at 32 kHz, padded
-    std::ifstream in(path, std::ios::binary);
     std::vector<unsigned char> bytes(
         static_cast<std::size_t>(std::min(to - from, kLongestFrame * static_cast<unsigned>(most))));
-    in.seekg(static_cast<std::streamoff>(from));
-    if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())))
+    if (sink.ReadAt(from, bytes.data(), bytes.size()) != bytes.size())
         return 0;
     int frames = 0;
     for (std::size_t at = 0; at + 4 <= bytes.size() && frames < most;) {
@@ -221,7 +219,7 @@ void Mp3Encoder::Close() {
             indexer_.Feed(out_.data(), static_cast<std::size_t>(bytes));
         }
         const std::uint64_t end = sink_.Position();
-        const int frames = CountFrames(sink_.Path(), streamStart_, end, kFewestFrames);
+        const int frames = CountFrames(sink_, streamStart_, end, kFewestFrames);
         if (frames < kFewestFrames) {
             // Next to no audio (stopped within the first tenth of a second): such a file is
             // filled up with silent frames and keeps no info frame, and decodes to at most
@@ -233,6 +231,9 @@ void Mp3Encoder::Close() {
             unsigned char tag[2880];
             const std::size_t tagSize = lame_get_lametag_frame(lame_, tag, sizeof tag);
             if (tagSize > 0 && tagSize <= sizeof tag && streamStart_ + tagSize <= sink_.Size()) {
+                // LAME's count of the stream's bytes has wrapped past 4 GiB: "not known" instead.
+                if (end - streamStart_ > UINT32_MAX)
+                    ClearInfoFrameByteCount(tag, tagSize);
                 sink_.WriteAt(streamStart_, tag, tagSize);
                 // The frame index, first in the ID3v2 tag, once the stream is complete; the
                 // info frame took its placeholder's place, so the frames lie where they were.

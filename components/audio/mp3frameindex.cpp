@@ -44,6 +44,43 @@ std::size_t Mp3FrameLength(const std::uint8_t* h) {
     return static_cast<std::size_t>(factor * kbps * 1000 / rate + ((h[2] >> 1) & 1));
 }
 
+bool ClearInfoFrameByteCount(std::uint8_t* frame, std::size_t size) {
+    if (size < 4 || Mp3FrameLength(frame) == 0)
+        return false;
+    const int version = (frame[1] >> 3) & 3; // 3 MPEG-1
+    const bool mono = ((frame[3] >> 6) & 3) == 3;
+    std::size_t at = 4 + (version == 3 ? (mono ? 17 : 32) : (mono ? 9 : 17));
+    if ((frame[1] & 1) == 0)
+        at += 2; // CRC
+    if (at + 16 > size ||
+        (std::memcmp(frame + at, "Xing", 4) != 0 && std::memcmp(frame + at, "Info", 4) != 0))
+        return false;
+    const std::uint64_t flags = Be(frame + at + 4, 4);
+    if ((flags & 2) == 0)
+        return false;
+    const std::size_t count = at + 8 + ((flags & 1) ? 4 : 0);
+    // The LAME tag after the Xing fields ends in a CRC-16 (polynomial 0x8005, reflected) of the
+    // frame up to it; it is redone only where it held before.
+    const std::size_t crcAt = count + 4 + ((flags & 4) ? 100 : 0) + ((flags & 8) ? 4 : 0) + 34;
+    auto crc16 = [frame](std::size_t n) {
+        std::uint32_t crc = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            crc ^= frame[i];
+            for (int b = 0; b < 8; ++b)
+                crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
+        }
+        return crc;
+    };
+    const bool tagged = crcAt + 2 <= size && crc16(crcAt) == Be(frame + crcAt, 2);
+    std::memset(frame + count, 0, 4);
+    if (tagged) {
+        const std::uint32_t crc = crc16(crcAt);
+        frame[crcAt] = static_cast<std::uint8_t>(crc >> 8);
+        frame[crcAt + 1] = static_cast<std::uint8_t>(crc);
+    }
+    return true;
+}
+
 std::size_t Mp3IndexFrameBytes(std::size_t entries) {
     return 10 + kBodyHead + 4 * entries;
 }

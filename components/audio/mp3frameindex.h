@@ -21,6 +21,13 @@
 // The length of the MPEG audio layer III frame whose 4-byte header is at `h`, 0 if it is none.
 std::size_t Mp3FrameLength(const std::uint8_t* h);
 
+// Sets the byte count of the Xing/Info frame `frame` (`size` bytes) to 0, "not known", and
+// brings the CRC of its LAME tag up to date. LAME counts the stream's bytes in 32 bits: past
+// 4 GiB the count wraps, and a reader that compares it with the file (FFmpeg) then takes the file
+// for a concatenation and drops the frame count. False, the frame unchanged, when it is not an
+// info frame with a byte count.
+bool ClearInfoFrameByteCount(std::uint8_t* frame, std::size_t size);
+
 constexpr char kMp3IndexFrameId[] = "XIDX";
 // Entries a recording's index holds; a longer recording keeps every other entry and doubles the
 // stride, so 10 hours at 44.1 kHz have an entry every 256 frames (6.7 s).

@@ -52,6 +52,11 @@ bool ParseVorbisComment(const std::vector<std::uint8_t>& packet, std::string& ve
                         bool& onlyOurFields);
 
 // --- RIFF LIST INFO (WAV) -------------------------------------------------------------------
+// Bytes a plain RIFF WAV keeps free below its 32-bit size limit for the tag chunks TagLib appends
+// after the data (the longest values in LIST INFO and "id3 ", with TagLib's padding, take about
+// 85 KB). A recording turns RF64 before its data reaches them; a larger RIFF file is not tagged,
+// since TagLib keeps RIFF sizes and offsets in 32 bits.
+constexpr std::uint64_t kRiffTagRoomBytes = 1 << 20;
 // A "LIST" chunk of type "INFO" (IPRD album, IART artist, ICMT comment, INAM title, IGNR genre)
 // with its 8-byte chunk header, padded to an even size.
 std::vector<std::uint8_t> RenderRiffInfo(const TagValues& v);

@@ -81,7 +81,8 @@ public:
     // Up to `frames` sample frames of PCM; an empty block at the end of the file.
     Block ReadBlock(int frames);
 
-    // Test hook: the size at which a WAV recording switches to RF64 (default 4 GiB - header).
+    // Test hook: the size at which a WAV recording switches to RF64 (default 4 GiB less the header
+    // and the room for the tags).
     void SetRf64ThresholdForTesting(std::uint64_t bytes);
     // Test hook: the entries of an MP3 recording's frame index (default kMp3IndexEntries), so a
     // short recording is indexed as sparsely as a long one.

@@ -3,9 +3,12 @@
 #include "componenterror.h"
 #include "filesink.h"
 #include "inplacetags.h"
+#include "tagroom.h"
 
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
+#include <sys/stat.h>
 #include <taglib/apefile.h>
 #include <taglib/asffile.h>
 #include <taglib/fileref.h>
@@ -15,6 +18,7 @@
 #include <taglib/tag.h>
 #include <taglib/vorbisfile.h>
 #include <taglib/wavfile.h>
+#include <unistd.h>
 
 namespace {
 
@@ -93,6 +97,33 @@ bool IsWavWithEmptyData(const char* path) {
     return false;
 }
 
+// The RIFF size field of a WAV file, and the file's size; false when they cannot be read.
+bool ReadRiffSize(const char* path, std::uint32_t& riff, std::uint64_t& size) {
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    std::uint8_t head[8];
+    struct stat st {};
+    const bool ok = ::pread(fd, head, 8, 0) == 8 && ::fstat(fd, &st) == 0;
+    ::close(fd);
+    riff = head[4] | head[5] << 8 | head[6] << 16 | static_cast<std::uint32_t>(head[7]) << 24;
+    size = static_cast<std::uint64_t>(st.st_size);
+    return ok;
+}
+
+// Cuts a WAV file back to `size` bytes and its RIFF size field back to `riff`.
+void RestoreRiff(const char* path, std::uint64_t size, std::uint32_t riff) {
+    const int fd = ::open(path, O_WRONLY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    const std::uint8_t field[4] = {
+        static_cast<std::uint8_t>(riff), static_cast<std::uint8_t>(riff >> 8),
+        static_cast<std::uint8_t>(riff >> 16), static_cast<std::uint8_t>(riff >> 24)};
+    if (::ftruncate(fd, static_cast<off_t>(size)) == 0 && ::pwrite(fd, field, 4, 4) == 4)
+        ::fsync(fd);
+    ::close(fd);
+}
+
 } // namespace
 
 void TAudioInformation2::WriteTags(const QString& path) {
@@ -124,19 +155,42 @@ void TAudioInformation2::WriteTags(const QString& path) {
         Fill(f.ID3v2Tag(true), album_, artist_, comments_, title_, genre_);
         saved = f.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripNone, TagLib::ID3v2::v4);
     } else if (lower.endsWith(".wav")) {
-        TagLib::RIFF::WAV::File f(name, true);
-        if (!hasAudio(f)) {
-            // A recording stopped before its first block: nothing to tag, and tag chunks behind
-            // an empty data chunk would be played as sound by readers that take a data size of
-            // zero to mean "up to the end of the file".
-            if (IsWavWithEmptyData(local.constData()))
-                return;
-            fail("not a WAV file TagLib can read");
+        // TagLib keeps RIFF sizes and chunk offsets in 32 bits: chunks that take the file past
+        // them wrap its RIFF size and are written inside the samples.
+        std::uint32_t riffBefore = 0;
+        std::uint64_t sizeBefore = 0;
+        const bool known = ReadRiffSize(local.constData(), riffBefore, sizeBefore);
+        if (known && sizeBefore > 0xFFFFFFFFull - kRiffTagRoomBytes)
+            fail("it is too close to the 4 GiB limit of a RIFF file for the tags to fit");
+        bool hadTags = true;
+        {
+            TagLib::RIFF::WAV::File f(name, true);
+            if (!hasAudio(f)) {
+                // A recording stopped before its first block: nothing to tag, and tag chunks
+                // behind an empty data chunk would be played as sound by readers that take a
+                // data size of zero to mean "up to the end of the file".
+                if (IsWavWithEmptyData(local.constData()))
+                    return;
+                fail("not a WAV file TagLib can read");
+            }
+            hadTags = f.hasInfoTag() || f.hasID3v2Tag();
+            Fill(f.InfoTag(), album_, artist_, comments_, title_, genre_);
+            Fill(f.ID3v2Tag(), album_, artist_, comments_, title_, genre_);
+            saved = f.save(TagLib::RIFF::WAV::File::AllTags, TagLib::File::StripNone,
+                           TagLib::ID3v2::v4);
         }
-        Fill(f.InfoTag(), album_, artist_, comments_, title_, genre_);
-        Fill(f.ID3v2Tag(), album_, artist_, comments_, title_, genre_);
-        saved =
-            f.save(TagLib::RIFF::WAV::File::AllTags, TagLib::File::StripNone, TagLib::ID3v2::v4);
+        // TagLib does not notice a write that fails (a full disk) and reports the save done,
+        // with a RIFF size that names chunks which never reached the file. A file that had no
+        // tags only gained chunks at its end: it goes back to what it was. (A file whose RIFF
+        // size was already beyond its end is not judged by it.)
+        std::uint32_t riff = 0;
+        std::uint64_t size = 0;
+        if (saved && known && std::uint64_t{riffBefore} + 8 <= sizeBefore &&
+            ReadRiffSize(local.constData(), riff, size) && std::uint64_t{riff} + 8 > size) {
+            if (!hadTags)
+                RestoreRiff(local.constData(), sizeBefore, riffBefore);
+            fail("not all of the tags reached the file (is the disk full?)");
+        }
     } else if (lower.endsWith(".ogg")) {
         TagLib::Ogg::Vorbis::File f(name, true);
         if (!hasAudio(f))

@@ -2,6 +2,7 @@
 
 #include "componenterror.h"
 #include "pcmconvert.h"
+#include "tagroom.h"
 
 #include <cstring>
 #include <vector>
@@ -34,9 +35,10 @@ void PutTag(std::vector<std::uint8_t>& b, const char* tag) {
 } // namespace
 
 std::uint64_t WavEncoder::DefaultRf64Threshold() {
-    // RIFF size = 4 ("WAVE") + JUNK chunk + fmt chunk + data chunk header + data: keep a margin
-    // for the largest header so the 32-bit field never wraps.
-    return 0xFFFFFFFFull - 256;
+    // RIFF size = 4 ("WAVE") + JUNK chunk + fmt chunk + data chunk header + data, and the tag
+    // chunks appended at the stop: keep a margin for the largest header and for the tags so the
+    // 32-bit field never wraps.
+    return 0xFFFFFFFFull - 256 - kRiffTagRoomBytes;
 }
 
 WavEncoder::WavEncoder(int sampleRate, int channels, int bits, std::uint64_t rf64Threshold)

@@ -23,7 +23,8 @@ public:
     void Write(const std::uint8_t* pcm, std::size_t frames) override;
     void Close() override;
 
-    // The default threshold: the largest data chunk whose RIFF size still fits 32 bits.
+    // The default threshold: the largest data chunk whose RIFF size still fits 32 bits with the
+    // tag chunks added after it (kRiffTagRoomBytes).
     static std::uint64_t DefaultRf64Threshold();
 
 private:

@@ -4,16 +4,22 @@
 #include "tagroom.h"
 #include "taudiofile2.h"
 #include "taudioinformation2.h"
+#include "wavencoder.h"
 
+#include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <taglib/fileref.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
 #include <taglib/tag.h>
 #include <taglib/tpropertymap.h>
 #include <taglib/wavfile.h>
+#include <unistd.h>
 
 namespace {
 
@@ -132,14 +138,19 @@ QString Repeat(const QString& s, int n) {
     return r;
 }
 
-TEST(AudioTags, TheLongestValuesGoIntoTheRoomAndNeverMoveTheAudio) {
-    // The longest values the settings store hands back, in characters of one to four bytes.
+// The longest values the settings store hands back, in characters of one to four bytes.
+TAudioInformation2 LongestTags() {
     TAudioInformation2 longest;
     longest.Put("infoTitle", Repeat(QString::fromUtf8("☂"), 2047));
     longest.Put("infoArtist", Repeat(QString::fromUtf8("𝄞"), 1023) + "a");
     longest.Put("infoAlbum", Repeat("a", 2047));
     longest.Put("infoComments", Repeat(QString::fromUtf8("ä"), 2047));
     longest.Put("infoGenreS", Repeat("g", 2047));
+    return longest;
+}
+
+TEST(AudioTags, TheLongestValuesGoIntoTheRoomAndNeverMoveTheAudio) {
+    TAudioInformation2 longest = LongestTags();
     TAudioInformation2 shorter = Tags();
     shorter.Put("infoGenreS", "");
     for (const FormatCase& fc : AllFormatCases()) {
@@ -216,6 +227,121 @@ TEST(AudioTags, AWavPastTheRiffLimitIsTaggedAsRf64) {
     ::pclose(p);
     for (const char* want : {"title=Title", "artist=Artist ☂", "album=Album ä", "genre=Speech"})
         EXPECT_NE(tags.find(want), std::string::npos) << want << " in\n" << tags;
+}
+
+// The first `n` bytes of a file (the files below are sparse and 4 GiB long).
+std::string Head(const std::string& path, std::size_t n) {
+    std::string b(n, '\0');
+    std::ifstream in(path, std::ios::binary);
+    in.read(b.data(), static_cast<std::streamsize>(n));
+    b.resize(static_cast<std::size_t>(in.gcount()));
+    return b;
+}
+
+std::uint32_t Le32(const std::string& b, std::size_t at) {
+    std::uint32_t v = 0;
+    for (int i = 3; i >= 0; --i)
+        v = v << 8 | static_cast<std::uint8_t>(b[at + static_cast<std::size_t>(i)]);
+    return v;
+}
+
+void SetLe32(const std::string& path, std::uint64_t at, std::uint64_t v) {
+    const std::uint8_t b[4] = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
+                               static_cast<std::uint8_t>(v >> 16),
+                               static_cast<std::uint8_t>(v >> 24)};
+    const int fd = ::open(path.c_str(), O_WRONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::pwrite(fd, b, 4, static_cast<off_t>(at)), 4);
+    ::close(fd);
+}
+
+struct stat Stat(const std::string& path) {
+    struct stat st {};
+    ::stat(path.c_str(), &st);
+    return st;
+}
+
+TEST(AudioTags, AWavAtTheRiffLimitKeepsItsSizesAndItsSamples) {
+    // TagLib keeps a RIFF file's sizes and chunk offsets in 32 bits: tag chunks that take a file
+    // past 4 GiB wrap its RIFF size and land inside the samples, after TagLib has moved gigabytes.
+    // The largest plain RIFF recording still has room for the longest tags; a larger RIFF file
+    // from elsewhere is refused unchanged. The samples are a sparse stretch after a second of tone.
+    const std::string path = TempDir() + "/riff_limit.wav";
+    TAudioFile2 w;
+    w.SetPcmFormat(8000, 1, 16);
+    WriteTone(w, path, 1.0);
+    w.CloseFile();
+    const std::size_t dataAt = Head(path, 4096).find("data") + 8;
+    const std::uint64_t data = WavEncoder::DefaultRf64Threshold() & ~std::uint64_t{1};
+    ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(dataAt + data)), 0);
+    SetLe32(path, 4, dataAt - 8 + data);
+    SetLe32(path, dataAt - 4, data);
+    const std::string before = Head(path, dataAt + 16000);
+
+    TAudioInformation2 longest = LongestTags();
+    ASSERT_NO_THROW(longest.WriteTags(QString::fromStdString(path)));
+    const std::string after = Head(path, dataAt + 16000);
+    EXPECT_EQ(after.compare(8, std::string::npos, before, 8), 0) << "the samples changed";
+    EXPECT_EQ(Le32(after, 4), static_cast<std::uint64_t>(Stat(path).st_size) - 8);
+    EXPECT_LT(Stat(path).st_blocks * 512, 64 << 20) << "the samples were moved";
+    TagLib::RIFF::WAV::File wav(path.c_str());
+    ASSERT_TRUE(wav.isValid() && wav.hasInfoTag());
+    EXPECT_EQ(QString::fromStdString(wav.InfoTag()->title().to8Bit(true)),
+              longest.Get("infoTitle"));
+
+    // A RIFF file from elsewhere a few bytes short of 4 GiB.
+    const std::string foreign = TempDir() + "/riff_foreign.wav";
+    ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(dataAt + 16000)), 0);
+    std::string header = Head(path, dataAt);
+    const std::uint64_t foreignData = 0xFFFFFFF0u - dataAt;
+    {
+        std::ofstream out(foreign, std::ios::binary);
+        out << header;
+    }
+    ASSERT_EQ(::truncate(foreign.c_str(), static_cast<off_t>(dataAt + foreignData)), 0);
+    SetLe32(foreign, 4, dataAt - 8 + foreignData);
+    SetLe32(foreign, dataAt - 4, foreignData);
+    const std::string foreignBefore = Head(foreign, dataAt);
+    TAudioInformation2 t = Tags();
+    EXPECT_THROW(t.WriteTags(QString::fromStdString(foreign)), ComponentError);
+    EXPECT_EQ(Head(foreign, dataAt), foreignBefore);
+    EXPECT_EQ(static_cast<std::uint64_t>(Stat(foreign).st_size), dataAt + foreignData);
+    std::remove(path.c_str());
+    std::remove(foreign.c_str());
+}
+
+TEST(AudioTags, AWavWhoseTagsDoNotFitOnTheDiskIsReportedAndLeftAsItWas) {
+    // The disk fills up while TagLib appends the tag chunks (a file size limit stands in for it):
+    // TagLib sees no failed write, but the tags are not in the file.
+    const std::string path = TempDir() + "/fulldisk.wav";
+    TAudioFile2 w;
+    w.SetPcmFormat(8000, 1, 16);
+    WriteTone(w, path, 1.0);
+    w.CloseFile();
+    const std::string before = Slurp(path);
+    TAudioInformation2 t = Tags();
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit tight = old;
+    tight.rlim_cur = before.size() + 100;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
+    std::string message;
+    try {
+        t.WriteTags(QString::fromStdString(path));
+    } catch (const ComponentError& e) {
+        message = e.what();
+    }
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldSignal);
+    EXPECT_EQ(message, "Cannot tag '" + path +
+                           "': not all of the tags reached the file (is the disk full?)");
+    EXPECT_TRUE(Slurp(path) == before) << "the file was not put back as it was";
+    // With room on the disk the same tags go in.
+    ASSERT_NO_THROW(t.WriteTags(QString::fromStdString(path)));
+    TagLib::RIFF::WAV::File wav(path.c_str());
+    ExpectTags(wav.ID3v2Tag(), "after the disk had room");
+    EXPECT_EQ(DecodeWithFfmpeg(path).Frames(), 8000);
 }
 
 TEST(AudioTags, TagsBesideOursSendTheFileThroughTagLibAndSurvive) {
