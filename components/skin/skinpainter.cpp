@@ -122,16 +122,21 @@ QFont MakeFont(const SkinFont& f) {
 constexpr double kReach = 6;
 // Antialiased edges and glyphs placed on fractions of a pixel touch a pixel more.
 constexpr double kEdge = 2;
+// How many areas near an element's text are remembered as touched by its ink or not.
+constexpr std::size_t kNearAreas = 8;
 
-// Where a line of text drawn as PaintContents draws it leaves ink: drawn once the same way into
-// a scratch picture of `around` (at the same fraction of a pixel) and measured. A line is cut
-// to its box unless it fits, but a line that fits may still reach past it: a slanted letter at
-// either end, an accent above a capital. The metrics of a font are not exact enough for this.
-QRectF MeasureInk(const QFont& font, const QRectF& box, int align, const QString& shown,
-                  const QRectF& around) {
-    const QRect canvas = around.toAlignedRect();
-    QImage scratch(std::max(1, canvas.width()), std::max(1, canvas.height()),
-                   QImage::Format_ARGB32_Premultiplied);
+// Whether a line of text drawn as PaintContents draws it leaves ink in `area`: drawn the same
+// way into a scratch picture of just that area (at the same fraction of a pixel) and looked at.
+// A line is cut to its box unless it fits, but a line that fits may still reach past it: a
+// slanted letter at either end, an accent above a capital. A font's metrics are not exact enough
+// to tell.
+bool InkIn(const QFont& font, const QRectF& box, int align, const QString& shown,
+           const QRectF& area) {
+    // A screen that draws text for its sub-pixels spreads each glyph a pixel more.
+    const QRect canvas = area.adjusted(-kEdge, -kEdge, kEdge, kEdge).toAlignedRect();
+    if (canvas.isEmpty())
+        return false;
+    QImage scratch(canvas.size(), QImage::Format_ARGB32_Premultiplied);
     scratch.fill(Qt::transparent);
     {
         QPainter p(&scratch);
@@ -142,22 +147,13 @@ QRectF MeasureInk(const QFont& font, const QRectF& box, int align, const QString
         p.setPen(Qt::white);
         p.drawText(box, align | Qt::TextSingleLine, shown);
     }
-    int left = scratch.width(), right = -1, top = scratch.height(), bottom = -1;
     for (int y = 0; y < scratch.height(); ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(scratch.constScanLine(y));
         for (int x = 0; x < scratch.width(); ++x)
-            if (qAlpha(row[x]) != 0) {
-                left = std::min(left, x);
-                right = std::max(right, x);
-                top = std::min(top, y);
-                bottom = std::max(bottom, y);
-            }
+            if (qAlpha(row[x]) != 0)
+                return true;
     }
-    if (right < 0)
-        return QRectF();
-    // A screen that draws text for its sub-pixels spreads each glyph a pixel more.
-    return QRectF(canvas.left() + left, canvas.top() + top, right - left + 1, bottom - top + 1)
-        .adjusted(-kEdge, -kEdge, kEdge, kEdge);
+    return false;
 }
 
 SkinTextCache::Layout LayOut(const SkinElementModel& e) {
@@ -201,11 +197,9 @@ SkinTextCache::Layout LayOut(const SkinElementModel& e) {
         // One line, cut with an ellipsis when it does not fit: a long file name must not spill.
         l.shown = QFontMetrics(l.qfont).elidedText(
             e.text, Qt::ElideRight, static_cast<int>(std::ceil(l.textBox.width())) + 1);
-        // Ink past the box stays within a letter's size of it (see MeasureInk).
+        // Ink past the box stays within a letter's size of it (see InkIn).
         const double em = std::max(l.qfont.pixelSize(), 1) + std::abs(e.font.letterSpacing);
         l.reach |= l.textBox.adjusted(-em - kEdge, -em - kEdge, em + kEdge, em + kEdge);
-    } else {
-        l.inkMeasured = true;
     }
     return l;
 }
@@ -298,13 +292,17 @@ bool SkinTextCache::Touches(const SkinElementModel& element, const QRectF& area)
         return false;
     if (layout.boxReach.intersects(area))
         return true;
-    // Only the text may reach the area: measure its ink once.
-    if (!layout.inkMeasured) {
-        layout.ink =
-            MeasureInk(layout.qfont, layout.textBox, layout.align, layout.shown, layout.reach);
-        layout.inkMeasured = true;
-    }
-    return layout.ink.intersects(area);
+    // Only the text may reach the area: look, once per text and area (the window repaints the
+    // same few areas over and over).
+    for (const auto& [seen, touches] : layout.near)
+        if (seen == area)
+            return touches;
+    const bool touches =
+        InkIn(layout.qfont, layout.textBox, layout.align, layout.shown, area & layout.reach);
+    if (layout.near.size() >= kNearAreas)
+        layout.near.erase(layout.near.begin());
+    layout.near.emplace_back(area, touches);
+    return touches;
 }
 
 void PaintSkinForm(QPainter& p, const SkinModel& images, const SkinFormModel& form,

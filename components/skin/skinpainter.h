@@ -8,6 +8,8 @@
 #include <QRegion>
 #include <QString>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 class QPainter;
 
@@ -37,13 +39,13 @@ public:
         QString shown;
         QRectF boxReach; // what the box, icon or picture may draw lies in here
         QRectF reach;    // and the text's ink too, at most a letter's size past the box
-        bool inkMeasured = false;
-        QRectF ink; // the text's ink, once measured
+        // Areas outside the box but within reach, and whether the text's ink touches them.
+        std::vector<std::pair<QRectF, bool>> near;
     };
     // The element's layout, worked out again when it no longer fits the element.
     const Layout& For(const SkinElementModel& element);
-    // Whether the element's drawing may touch `area`; the text's ink is measured (once per
-    // text) only when nothing else of the element is near the area.
+    // Whether the element's drawing may touch `area`. Where only the text's ink may, the text is
+    // drawn aside to see, once per text and area.
     bool Touches(const SkinElementModel& element, const QRectF& area);
     void Clear() { layouts_.clear(); }
 
