@@ -156,6 +156,20 @@ bool InkIn(const QFont& font, const QRectF& box, int align, const QString& shown
     return false;
 }
 
+// True when a short plain text (the time, a size) fits `width` for certain, so that cutting it
+// to fit, which lays the text out, can be skipped: every letter is the font's own and printable,
+// and even the font's widest letter that many times fits.
+bool SurelyFits(const QFont& font, const QString& text, int width) {
+    const QFontMetricsF fm(font);
+    const double widest = fm.maxWidth() + std::max(0.0, font.letterSpacing());
+    if (text.size() * widest > width)
+        return false;
+    for (const QChar c : text)
+        if (c.unicode() < 0x20 || c.unicode() > 0x7e || !fm.inFont(c))
+            return false;
+    return true;
+}
+
 SkinTextCache::Layout LayOut(const SkinElementModel& e) {
     SkinTextCache::Layout l;
     l.laidOut = true;
@@ -195,8 +209,10 @@ SkinTextCache::Layout LayOut(const SkinElementModel& e) {
     l.reach = l.boxReach;
     if (!e.text.isEmpty() && !l.textBox.isEmpty()) {
         // One line, cut with an ellipsis when it does not fit: a long file name must not spill.
-        l.shown = QFontMetrics(l.qfont).elidedText(
-            e.text, Qt::ElideRight, static_cast<int>(std::ceil(l.textBox.width())) + 1);
+        const int width = static_cast<int>(std::ceil(l.textBox.width())) + 1;
+        l.shown = SurelyFits(l.qfont, e.text, width)
+                      ? e.text
+                      : QFontMetrics(l.qfont).elidedText(e.text, Qt::ElideRight, width);
         // Ink past the box stays within a letter's size of it (see InkIn).
         const double em = std::max(l.qfont.pixelSize(), 1) + std::abs(e.font.letterSpacing);
         l.reach |= l.textBox.adjusted(-em - kEdge, -em - kEdge, em + kEdge, em + kEdge);
