@@ -159,9 +159,9 @@ bool InkIn(const QFont& font, const QRectF& box, int align, const QString& shown
 // True when a short plain text (the time, a size) fits `width` for certain, so that cutting it
 // to fit, which lays the text out, can be skipped: every letter is the font's own and printable,
 // and even the font's widest letter that many times fits.
-bool SurelyFits(const QFont& font, const QString& text, int width) {
+bool SurelyFits(const QFont& font, double letterSpacing, const QString& text, int width) {
     const QFontMetricsF fm(font);
-    const double widest = fm.maxWidth() + std::max(0.0, font.letterSpacing());
+    const double widest = fm.maxWidth() + std::max(0.0, letterSpacing);
     if (text.size() * widest > width)
         return false;
     for (const QChar c : text)
@@ -210,7 +210,7 @@ SkinTextCache::Layout LayOut(const SkinElementModel& e) {
     if (!e.text.isEmpty() && !l.textBox.isEmpty()) {
         // One line, cut with an ellipsis when it does not fit: a long file name must not spill.
         const int width = static_cast<int>(std::ceil(l.textBox.width())) + 1;
-        l.shown = SurelyFits(l.qfont, e.text, width)
+        l.shown = SurelyFits(l.qfont, e.font.letterSpacing, e.text, width)
                       ? e.text
                       : QFontMetrics(l.qfont).elidedText(e.text, Qt::ElideRight, width);
         // Ink past the box stays within a letter's size of it (see InkIn).
