@@ -1,18 +1,22 @@
-// The skin painter's cost for the areas the running program repaints most: a step of the play
-// bar (the thumb's travel and the progress strip under it), the time, the size, and the whole
-// window for comparison. (The level meters are widgets of their own over the skin.) Each area is
-// painted as the window does: clipped to the area, over what was there. Prints microseconds per
-// repaint.
+// The painter's cost for the areas the running program repaints most: while recording, the time
+// (once a second), the size (after each block) and a few columns of a level meter (about 20
+// times a second); while playing, a step of the play bar (the thumb's travel and the progress
+// strip under it); and the whole window for comparison. Each area is painted as the window does:
+// clipped to the area, over what was there, with the window's text cache. The time and size rows
+// show a new text on every repaint, as they do in the program; the "same text" rows repaint an
+// unchanged text (an expose). Prints microseconds per repaint.
 //   bench_skin_repaint [SKIN_FILE] [ROUNDS]
 #include "skinhittest.h"
 #include "skinpainter.h"
 #include "skinparser.h"
+#include "tampbar2.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
-#include <QGuiApplication>
 #include <QPainter>
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -22,10 +26,14 @@ QRect Area(const SkinElementModel& e, int margin) {
         .adjusted(-margin, -margin, margin, margin);
 }
 
+QString Clock(int seconds) {
+    return QString::asprintf("%02d:%02d:%02d", seconds / 3600, seconds / 60 % 60, seconds % 60);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv);
     const QString path = argc > 1 ? QString::fromLocal8Bit(argv[1]) : TARNO_DEFAULT_SKIN;
     const int rounds = argc > 2 ? std::max(1, atoi(argv[2])) : 2000;
     const SkinParseResult r = LoadSkinFile(path);
@@ -39,31 +47,52 @@ int main(int argc, char** argv) {
         return 1;
     }
     SkinFormModel form = *found;
-    // The window while a file plays: the progress strip and the bar shown, a file name.
+    // The window while a file plays: the progress strip and the bar shown, a file name too long
+    // for its field, the size and the time.
     for (const char* name : {"pb1", "pb2", "play_bar"})
         if (SkinElementModel* e = form.Find(name))
             e->visible = true;
     if (SkinElementModel* e = form.Find("s_filename"))
-        e->text = "2026-12-08 21-30-00 a recording with a long name.mp3";
+        e->text = "2026-12-08 21-30-00 a recording of the weekly meeting with a long name.mp3";
     if (SkinElementModel* e = form.Find("s_sizeson"))
         e->text = "12345 KB";
+    if (SkinElementModel* e = form.Find("s_time"))
+        e->text = "00:12:34";
 
+    SkinTextCache texts;
     QImage window = RenderSkinForm(*r.model, form);
-    const auto cost = [&](const QRegion& area) {
-        QElapsedTimer clock;
-        clock.start();
-        for (int i = 0; i < rounds; ++i) {
-            QPainter p(&window);
-            p.setClipRegion(area);
-            PaintSkinForm(p, *r.model, form);
-        }
-        return clock.nsecsElapsed() / 1000.0 / rounds;
-    };
     struct Row {
         const char* what;
         QRegion area;
+        std::function<void(int)> change; // before repaint i; none: the same picture again
+        std::function<void(QPainter&)> paint;
+    };
+    const auto skin = [&](QPainter& p) {
+        PaintSkinForm(p, *r.model, form, {nullptr, nullptr, &texts});
+    };
+    const auto cost = [&](const Row& row) {
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 0; i < rounds; ++i) {
+            if (row.change)
+                row.change(i);
+            QPainter p(&window);
+            p.setClipRegion(row.area);
+            row.paint(p);
+        }
+        return clock.nsecsElapsed() / 1000.0 / rounds;
     };
     std::vector<Row> rows;
+    if (SkinElementModel* e = form.Find("s_time")) {
+        rows.push_back({"time text, a new second", Area(*e, 2),
+                        [e](int i) { e->text = Clock(754 + i); }, skin});
+        rows.push_back({"time text, same text", Area(*e, 2), {}, skin});
+    }
+    if (SkinElementModel* e = form.Find("s_sizeson")) {
+        rows.push_back({"size text, a new size", Area(*e, 2),
+                        [e](int i) { e->text = QString::number(12345 + 24 * i) + " KB"; }, skin});
+        rows.push_back({"size text, same text", Area(*e, 2), {}, skin});
+    }
     if (const SkinElementModel* bar = form.Find("play_bar"); bar && bar->kind == SkinKind::Slider) {
         SkinElementModel moved = *bar;
         moved.position = bar->minimum + (bar->maximum - bar->minimum) / 3;
@@ -73,20 +102,29 @@ int main(int argc, char** argv) {
         QRegion step = SliderSpan(moved, from, SliderThumbRect(moved));
         if (const SkinElementModel* strip = form.Find("pb2"))
             step += Area(*strip, 2);
-        rows.push_back({"play bar, one pixel's step", step});
+        rows.push_back({"play bar, one pixel's step", step, {}, skin});
     }
-    for (const auto& [what, name] : {std::pair{"time text", "s_time"}, {"size text", "s_sizeson"}})
-        if (const SkinElementModel* e = form.Find(name))
-            rows.push_back({what, Area(*e, 2)});
-    rows.push_back({"whole window", QRect(0, 0, form.width, form.height)});
+    // A level meter as the main window places it, its value moving a few columns each time (the
+    // columns between the old and the new lit end, as the meter asks to repaint).
+    TAmpBar2 meter;
+    meter.setGeometry(84, 164, 305, 3);
+    meter.SetValue(16000);
+    const QRect meterArea(84, 164, 305, 3);
+    rows.push_back({"level meter, a few columns", QRect(84 + 150, 164, 9, 3),
+                    [&](int i) { meter.SetValue(16000 + (i % 2) * 900); },
+                    [&](QPainter& p) {
+                        p.translate(meterArea.topLeft());
+                        meter.Paint(p, QRect(QPoint(0, 0), meterArea.size()), QRect(150, 0, 9, 3));
+                    }});
+    rows.push_back({"whole window", QRect(0, 0, form.width, form.height), {}, skin});
 
-    cost(rows.back().area); // warm the caches
+    cost(rows.back()); // warm the caches
     std::printf("%-32s %12s %10s\n", "area repainted", "pixels", "us each");
     for (const Row& row : rows) {
         long long pixels = 0;
         for (const QRect& rect : row.area)
             pixels += static_cast<long long>(rect.width()) * rect.height();
-        std::printf("%-32s %12lld %10.1f\n", row.what, pixels, cost(row.area));
+        std::printf("%-32s %12lld %10.1f\n", row.what, pixels, cost(row));
     }
     return 0;
 }

@@ -46,6 +46,7 @@ struct SkinFont {
     bool bold = false;
     bool italic = false;
     double letterSpacing = 0; // extra pixels between letters
+    bool operator==(const SkinFont&) const = default;
 };
 
 enum class SkinKind { Button, Text, Image, Slider };

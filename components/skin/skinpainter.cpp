@@ -118,20 +118,116 @@ QFont MakeFont(const SkinFont& f) {
     return font;
 }
 
-void PaintText(QPainter& p, const QRectF& box, const SkinElementModel& e, const QColor& color) {
-    if (e.text.isEmpty() || box.isEmpty())
-        return;
-    const QFont font = MakeFont(e.font);
-    p.setFont(font);
-    p.setPen(color);
-    // One line, cut with an ellipsis when it does not fit: a long file name must not spill.
-    const QString shown = QFontMetrics(font).elidedText(
-        e.text, Qt::ElideRight, static_cast<int>(std::ceil(box.width())) + 1);
-    p.drawText(box, e.align | Qt::TextSingleLine, shown);
+// How far the drawing of a box, a slider or an icon may reach past the element's box.
+constexpr double kReach = 6;
+// Antialiased edges and glyphs placed on fractions of a pixel touch a pixel more.
+constexpr double kEdge = 2;
+// How many areas near an element's text are remembered as touched by its ink or not.
+constexpr std::size_t kNearAreas = 8;
+
+// Whether a line of text drawn as PaintContents draws it leaves ink in `area`: drawn the same
+// way into a scratch picture of just that area (at the same fraction of a pixel) and looked at.
+// A line is cut to its box unless it fits, but a line that fits may still reach past it: a
+// slanted letter at either end, an accent above a capital. A font's metrics are not exact enough
+// to tell.
+bool InkIn(const QFont& font, const QRectF& box, int align, const QString& shown,
+           const QRectF& area) {
+    // A screen that draws text for its sub-pixels spreads each glyph a pixel more.
+    const QRect canvas = area.adjusted(-kEdge, -kEdge, kEdge, kEdge).toAlignedRect();
+    if (canvas.isEmpty())
+        return false;
+    QImage scratch(canvas.size(), QImage::Format_ARGB32_Premultiplied);
+    scratch.fill(Qt::transparent);
+    {
+        QPainter p(&scratch);
+        p.setRenderHint(QPainter::Antialiasing, true);
+        p.setRenderHint(QPainter::TextAntialiasing, true);
+        p.translate(-canvas.topLeft());
+        p.setFont(font);
+        p.setPen(Qt::white);
+        p.drawText(box, align | Qt::TextSingleLine, shown);
+    }
+    for (int y = 0; y < scratch.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(scratch.constScanLine(y));
+        for (int x = 0; x < scratch.width(); ++x)
+            if (qAlpha(row[x]) != 0)
+                return true;
+    }
+    return false;
+}
+
+// True when a short plain text (the time, a size) fits `width` for certain, so that cutting it
+// to fit, which lays the text out, can be skipped: every letter is the font's own and printable,
+// and even the font's widest letter that many times fits.
+bool SurelyFits(const QFont& font, double letterSpacing, const QString& text, int width) {
+    const QFontMetricsF fm(font);
+    const double widest = fm.maxWidth() + std::max(0.0, letterSpacing);
+    if (text.size() * widest > width)
+        return false;
+    for (const QChar c : text)
+        if (c.unicode() < 0x20 || c.unicode() > 0x7e || !fm.inFont(c))
+            return false;
+    return true;
+}
+
+SkinTextCache::Layout LayOut(const SkinElementModel& e) {
+    SkinTextCache::Layout l;
+    l.laidOut = true;
+    l.text = e.text;
+    l.font = e.font;
+    l.rect = e.rect;
+    l.icon = e.icon;
+    l.iconSize = e.iconSize;
+    l.align = e.align;
+    l.image = e.image;
+    l.kind = e.kind;
+    l.qfont = MakeFont(e.font);
+    const QRectF box = ToRectF(e.rect);
+    l.textBox = box;
+    if (!e.icon.isEmpty()) {
+        const double side = std::min(box.width(), box.height()) * e.iconSize;
+        l.iconBox = QRectF(0, 0, side, side);
+        if (e.text.isEmpty()) {
+            l.iconBox.moveCenter(box.center());
+        } else {
+            // Icon and label side by side, the pair centred in the box.
+            const double gap = side * 0.35;
+            const double labelWidth = QFontMetrics(l.qfont).horizontalAdvance(e.text);
+            const double total = std::min(box.width(), side + gap + std::ceil(labelWidth) + 1);
+            const double x = box.left() + (box.width() - total) / 2;
+            l.iconBox.moveCenter(QPointF(x + side / 2, box.center().y()));
+            l.textBox = QRectF(x + side + gap, box.top(), total - side - gap, box.height());
+        }
+    }
+    // A box's fill keeps inside its whole-pixel edges, antialiased or not, and so should its
+    // border; a pixel is allowed for the border, and a margin for icons, pictures and sliders.
+    const bool drawsMore = !e.icon.isEmpty() || !e.image.isEmpty() || e.kind == SkinKind::Slider;
+    const bool bordered =
+        e.normal.border.isValid() || e.hover.border.isValid() || e.pressed.border.isValid();
+    const double margin = drawsMore ? kReach : bordered ? 1 : 0;
+    l.boxReach = box.adjusted(-margin, -margin, margin, margin);
+    l.reach = l.boxReach;
+    if (!e.text.isEmpty() && !l.textBox.isEmpty()) {
+        // One line, cut with an ellipsis when it does not fit: a long file name must not spill.
+        const int width = static_cast<int>(std::ceil(l.textBox.width())) + 1;
+        l.shown = SurelyFits(l.qfont, e.font.letterSpacing, e.text, width)
+                      ? e.text
+                      : QFontMetrics(l.qfont).elidedText(e.text, Qt::ElideRight, width);
+        // Ink past the box stays within a letter's size of it (see InkIn).
+        const double em = std::max(l.qfont.pixelSize(), 1) + std::abs(e.font.letterSpacing);
+        l.reach |= l.textBox.adjusted(-em - kEdge, -em - kEdge, em + kEdge, em + kEdge);
+    }
+    return l;
+}
+
+bool Fits(const SkinTextCache::Layout& l, const SkinElementModel& e) {
+    return l.text == e.text && l.rect == e.rect && l.font == e.font && l.icon == e.icon &&
+           l.iconSize == e.iconSize && l.align == e.align && l.image == e.image && l.kind == e.kind;
 }
 
 void PaintContents(QPainter& p, const SkinModel& images, const QRectF& box,
-                   const SkinElementModel& e, const SkinLook& look) {
+                   const SkinElementModel& e, const SkinLook& look,
+                   const SkinTextCache::Layout& layout) {
     if (!e.image.isEmpty())
         if (const QImage* image = FindImage(images, e.image)) {
             p.save();
@@ -141,24 +237,13 @@ void PaintContents(QPainter& p, const SkinModel& images, const QRectF& box,
             p.restore();
         }
     const QColor fg = look.foreground.isValid() ? look.foreground : e.textColor;
-    QRectF textBox = box;
-    if (!e.icon.isEmpty()) {
-        const double side = std::min(box.width(), box.height()) * e.iconSize;
-        QRectF iconBox(0, 0, side, side);
-        if (e.text.isEmpty()) {
-            iconBox.moveCenter(box.center());
-        } else {
-            // Icon and label side by side, the pair centred in the box.
-            const double gap = side * 0.35;
-            const double labelWidth = QFontMetrics(MakeFont(e.font)).horizontalAdvance(e.text);
-            const double total = std::min(box.width(), side + gap + std::ceil(labelWidth) + 1);
-            const double x = box.left() + (box.width() - total) / 2;
-            iconBox.moveCenter(QPointF(x + side / 2, box.center().y()));
-            textBox = QRectF(x + side + gap, box.top(), total - side - gap, box.height());
-        }
-        skinicons::Paint(p, e.icon, iconBox, fg);
-    }
-    PaintText(p, textBox, e, fg);
+    if (!e.icon.isEmpty())
+        skinicons::Paint(p, e.icon, layout.iconBox, fg);
+    if (layout.shown.isEmpty())
+        return;
+    p.setFont(layout.qfont);
+    p.setPen(fg);
+    p.drawText(layout.textBox, e.align | Qt::TextSingleLine, layout.shown);
 }
 
 void PaintSlider(QPainter& p, const SkinModel& images, const SkinElementModel& s,
@@ -208,8 +293,33 @@ QPainterPath ShapePath(const SkinFormModel& form) {
 
 } // namespace
 
-// How far an element's drawing may reach past its box (borders, antialiasing, tall glyphs).
-constexpr double kReach = 6;
+const SkinTextCache::Layout& SkinTextCache::For(const SkinElementModel& element) {
+    Layout& layout = layouts_[&element];
+    if (!layout.laidOut || !Fits(layout, element))
+        layout = LayOut(element);
+    return layout;
+}
+
+bool SkinTextCache::Touches(const SkinElementModel& element, const QRectF& area) {
+    Layout& layout = layouts_[&element];
+    if (!layout.laidOut || !Fits(layout, element))
+        layout = LayOut(element);
+    if (!layout.reach.intersects(area))
+        return false;
+    if (layout.boxReach.intersects(area))
+        return true;
+    // Only the text may reach the area: look, once per text and area (the window repaints the
+    // same few areas over and over).
+    for (const auto& [seen, touches] : layout.near)
+        if (seen == area)
+            return touches;
+    const bool touches =
+        InkIn(layout.qfont, layout.textBox, layout.align, layout.shown, area & layout.reach);
+    if (layout.near.size() >= kNearAreas)
+        layout.near.erase(layout.near.begin());
+    layout.near.emplace_back(area, touches);
+    return touches;
+}
 
 void PaintSkinForm(QPainter& p, const SkinModel& images, const SkinFormModel& form,
                    const SkinPaintState& state) {
@@ -246,13 +356,16 @@ void PaintSkinForm(QPainter& p, const SkinModel& images, const SkinFormModel& fo
         FillPath(p, images, shape, all, form.background);
     }
 
+    SkinTextCache once;
+    SkinTextCache& texts = state.texts ? *state.texts : once;
     for (const SkinElementModel& e : form.elements) {
         if (!e.visible)
             continue;
-        // Text may reach a little past its box; the margin keeps its edge when a neighbour
-        // is drawn again.
-        if (!ToRectF(e.rect).adjusted(-kReach, -kReach, kReach, kReach).intersects(dirty))
+        // Text and outlines may reach a little past the box: an element is drawn again wherever
+        // its drawing may touch the area, so a neighbour's repaint keeps its edge.
+        if (!texts.Touches(e, dirty))
             continue;
+        const SkinTextCache::Layout& layout = texts.For(e);
         if (e.kind == SkinKind::Slider) {
             PaintSlider(p, images, e, dirty);
             continue;
@@ -266,7 +379,7 @@ void PaintSkinForm(QPainter& p, const SkinModel& images, const SkinFormModel& fo
         }
         const QRectF box = ToRectF(e.rect);
         PaintBox(p, images, box, *look, dirty);
-        PaintContents(p, images, box, e, *look);
+        PaintContents(p, images, box, e, *look, layout);
     }
 
     if (form.border.isValid() && !inside) {

@@ -2,15 +2,63 @@
 
 #include "skinmodel.h"
 
+#include <QFont>
 #include <QImage>
+#include <QRectF>
 #include <QRegion>
+#include <QString>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 class QPainter;
 
-// Which elements the mouse is over or holding, for the hover and pressed looks of buttons.
+// What the painter works out for an element's contents and keeps between paints: the font, where
+// the icon and the text go, the text as shown (cut with an ellipsis to fit) and the area the
+// element's drawing may cover. Each entry remembers what it was worked out from and is worked out
+// again when the element's text, font, box, icon or picture changes, so one cache can serve any
+// number of paints of one form. Keep one per window that repaints a form often; forget it (Clear)
+// when the window shows another form, as entries are found by the element's address.
+class SkinTextCache {
+public:
+    struct Layout {
+        bool laidOut = false;
+        // What the layout was worked out from.
+        QString text;
+        SkinFont font;
+        SkinRect rect;
+        QString icon;
+        double iconSize = 0;
+        int align = 0;
+        QString image;
+        SkinKind kind = SkinKind::Image;
+        // The layout.
+        QFont qfont;
+        QRectF iconBox; // empty without an icon
+        QRectF textBox;
+        QString shown;
+        QRectF boxReach; // what the box, icon or picture may draw lies in here
+        QRectF reach;    // and the text's ink too, at most a letter's size past the box
+        // Areas outside the box but within reach, and whether the text's ink touches them.
+        std::vector<std::pair<QRectF, bool>> near;
+    };
+    // The element's layout, worked out again when it no longer fits the element.
+    const Layout& For(const SkinElementModel& element);
+    // Whether the element's drawing may touch `area`. Where only the text's ink may, the text is
+    // drawn aside to see, once per text and area.
+    bool Touches(const SkinElementModel& element, const QRectF& area);
+    void Clear() { layouts_.clear(); }
+
+private:
+    std::unordered_map<const SkinElementModel*, Layout> layouts_;
+};
+
+// Which elements the mouse is over or holding, for the hover and pressed looks of buttons, and
+// where to keep text layouts between paints (none: worked out for this paint only).
 struct SkinPaintState {
     const SkinElementModel* hovered = nullptr;
     const SkinElementModel* pressed = nullptr;
+    SkinTextCache* texts = nullptr;
 };
 
 // Paints a whole form: background, then every visible element in order. The painter's origin is

@@ -25,6 +25,7 @@ SkinSurface::SkinSurface(QWidget* window) : QWidget(window), window_(window) {
 
 void SkinSurface::SetForm(SkinFormInstance* form) {
     form_ = form;
+    texts_.Clear();
     hovered_ = nullptr;
     pressed_ = nullptr;
     update();
@@ -123,7 +124,7 @@ void SkinSurface::paintEvent(QPaintEvent* event) {
         p.fillRect(rect(), palette().window());
         return;
     }
-    PaintSkinForm(p, form_->Skin(), form_->Form(), SkinPaintState{hovered_, pressed_});
+    PaintSkinForm(p, form_->Skin(), form_->Form(), SkinPaintState{hovered_, pressed_, &texts_});
 }
 
 void SkinSurface::UpdateElement(const SkinElementModel* element) {

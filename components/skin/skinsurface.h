@@ -1,6 +1,7 @@
 #pragma once
 
 #include "skinaccessible.h"
+#include "skinpainter.h"
 
 #include <QPoint>
 #include <QPointer>
@@ -73,4 +74,7 @@ private:
     QPoint pressedAt_;
     QPoint grabOffset_;
     SkinDescriber describer_;
+    // Text layouts of the applied form, kept between repaints (the time and the size change a
+    // few times a second; their neighbours do not).
+    SkinTextCache texts_;
 };

@@ -211,7 +211,7 @@ int TAmpBar2::Lit(int v, int length) const {
     return std::clamp(static_cast<int>(std::lround(f * length)), 0, length);
 }
 
-void TAmpBar2::Paint(QPainter& p, const QRect& area) const {
+void TAmpBar2::Paint(QPainter& p, const QRect& area, const QRect& only) const {
     p.save();
     p.setRenderHint(QPainter::Antialiasing, false);
     p.fillRect(area, backColor_);
@@ -232,10 +232,14 @@ void TAmpBar2::Paint(QPainter& p, const QRect& area) const {
         if (lit > hot)
             p.fillRect(span(hot, lit - hot), hotColor_);
     } else {
+        // A value's change repaints a few columns; the hundred ticks elsewhere are skipped.
         for (int at = 0; at < length; at += tickInterval_) {
             const int size = std::min(tickWidth_, length - at);
+            const QRect tick = span(at, size);
+            if (!only.isNull() && !only.intersects(tick))
+                continue;
             const QColor& c = at >= lit ? tickBackColor_ : (at >= hot ? hotColor_ : tickColor_);
-            p.fillRect(span(at, size), c);
+            p.fillRect(tick, c);
         }
     }
     if (pickWidthPercent_ > 0 && peak_ > min_) {
@@ -246,9 +250,9 @@ void TAmpBar2::Paint(QPainter& p, const QRect& area) const {
     p.restore();
 }
 
-void TAmpBar2::paintEvent(QPaintEvent*) {
+void TAmpBar2::paintEvent(QPaintEvent* event) {
     QPainter p(this);
-    Paint(p, rect());
+    Paint(p, rect(), event->rect());
 }
 
 QSize TAmpBar2::sizeHint() const {

@@ -89,8 +89,9 @@ public:
     // The next SetValue moves the peak with the values again.
     void ValuesStopped();
 
-    // Draws the meter into `area` of any paint device.
-    void Paint(QPainter& painter, const QRect& area) const;
+    // Draws the meter into `area` of any paint device. With `only` given, what lies outside it
+    // may be left out (the painter is clipped to it: a repaint of the columns that changed).
+    void Paint(QPainter& painter, const QRect& area, const QRect& only = QRect()) const;
 
     QSize sizeHint() const override;
 

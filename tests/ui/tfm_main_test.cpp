@@ -3,9 +3,14 @@
 #include "tampbar2.h"
 
 #include <QComboBox>
+#include <QEventLoop>
+#include <QGuiApplication>
 #include <QImage>
+#include <QScreen>
 #include <QSlider>
+#include <QTimer>
 #include <csignal>
+#include <functional>
 #include <gtest/gtest.h>
 #include <set>
 #include <sys/resource.h>
@@ -307,6 +312,100 @@ TEST(MainSkin, TheIdleWindowRendersItsFaceAndTheTimeAppearsWhileRecording) {
         for (int x = r.left; x < r.right; ++x)
             changed += idle.pixel(x, y) != recording.pixel(x, y);
     EXPECT_GT(changed, 50);
+    m.StopRecording();
+}
+
+// Lets the window repaint what changed: the updates wait for the platform's next frame.
+void Settle() {
+    QEventLoop loop;
+    QTimer::singleShot(30, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Where the two pictures differ inside the window's shape (where the full repaint is opaque: the
+// offscreen platform shows the see-through corners over grey): "x,y" of the first difference
+// and the count, or empty when they agree.
+std::string Difference(const QImage& shown, const QImage& full) {
+    const QImage a = shown.convertToFormat(QImage::Format_ARGB32);
+    const QImage b = full.convertToFormat(QImage::Format_ARGB32);
+    if (a.size() != b.size())
+        return "sizes differ";
+    int count = 0;
+    QPoint first;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if (qAlpha(b.pixel(x, y)) == 255 && a.pixel(x, y) != b.pixel(x, y))
+                if (count++ == 0)
+                    first = QPoint(x, y);
+    return count == 0 ? std::string()
+                      : std::to_string(count) + " pixels, the first at " +
+                            std::to_string(first.x()) + "," + std::to_string(first.y());
+}
+
+TEST(MainSkin, TheDisplayRepaintedPieceByPieceShowsWhatAFullRepaintShows) {
+    // While recording and playing the window repaints only what changed: the meters' columns,
+    // the time, the size, the play bar's steps. After each change, what the window shows (its
+    // backing store, built up by those repaints) must equal a full repaint of the same state.
+    MainRig rig;
+    rig.Start();
+    Tfm_main& m = *rig.fm_main;
+    Settle();
+    m.StartRecording();
+    ASSERT_TRUE(rig.state().recording);
+    const QString longName =
+        QStringLiteral("2026-12-09 03-40-00 Ärger über Jåglöffel — a recording with a name "
+                       "far too long for its field, Ωμέγα ЖЩ ÀÉÎÕÜ gjpqy.mp3");
+    struct Change {
+        const char* what;
+        std::function<void()> apply;
+    };
+    const std::vector<Change> changes = {
+        {"a long file name", [&] { m.SetText("s_filename", longName); }},
+        {"the time", [&] { m.SetText("s_time", "00:00:01"); }},
+        {"the size", [&] { m.SetText("s_sizeson", "48 KB"); }},
+        {"meters up", [&] { m.SetMeters(20000, 18000); }},
+        {"meters down a little", [&] { m.SetMeters(19000, 18500); }},
+        {"the time again", [&] { m.SetText("s_time", "00:00:02"); }},
+        {"a longer size", [&] { m.SetText("s_sizeson", "123456789 KB"); }},
+        {"meters to the top", [&] { m.SetMeters(32767, 32767); }},
+        {"meters to nothing", [&] { m.SetMeters(0, 0); }},
+        {"a shorter size", [&] { m.SetText("s_sizeson", "7 KB"); }},
+        {"a wider time", [&] { m.SetText("s_time", "88:88:88"); }},
+        {"a short file name", [&] { m.SetText("s_filename", "a.mp3"); }},
+        {"the time with the name",
+         [&] {
+             m.SetText("s_time", "10:11:12");
+             m.SetText("s_filename", longName + longName);
+         }},
+        {"the play bar shown",
+         [&] {
+             m.SetVisible("pb1", true, true);
+             m.SetVisible("pb2", true, true);
+             m.SetVisible("play_bar", true, true);
+         }},
+        {"the play bar moves",
+         [&] {
+             m.SetPosition("play_bar", 3000);
+             m.SetProgressWidth(3000);
+         }},
+        {"the play bar steps",
+         [&] {
+             m.SetPosition("play_bar", 3030);
+             m.SetProgressWidth(3030);
+             m.SetText("s_time", "10:11:13");
+         }},
+        {"the play bar to the end",
+         [&] {
+             m.SetPosition("play_bar", 9820);
+             m.SetProgressWidth(10000);
+         }},
+    };
+    for (const Change& change : changes) {
+        change.apply();
+        Settle();
+        const QImage shown = QGuiApplication::primaryScreen()->grabWindow(m.winId()).toImage();
+        EXPECT_EQ(Difference(shown, m.grab().toImage()), "") << change.what;
+    }
     m.StopRecording();
 }
 

@@ -195,6 +195,61 @@ TEST(SkinPainter, RepaintingOnlyTheChangedAreaGivesTheWholePicture) {
     }
 }
 
+TEST(SkinPainter, TextSpillingPastItsBoxIsDrawnAgainWhereverANeighbourIsRepainted) {
+    // A line of text is cut to its box, but the ink of a line that fits may still reach past
+    // it: a slanted letter past the line's end or start, an accent above a capital. A repaint
+    // of an area around the box must draw that text again, or the part in the area is lost.
+    // The repaints keep their text layouts in a cache, as the window does, and the texts change
+    // between them.
+    const QByteArray skin = R"({"format": "tarno-skin 1", "name": "t",
+        "forms": [{"name": "f", "size": [240, 170], "background": "#203040",
+          "elements": [
+            {"name": "right", "kind": "text", "rect": [60, 20, 160, 36], "text": "Wjf",
+             "color": "#ffffff", "align": "right middle",
+             "font": {"family": "DejaVu Serif", "size": 30, "italic": true}},
+            {"name": "left", "kind": "text", "rect": [20, 90, 200, 36], "text": "jǺÅ",
+             "color": "#ffcc00", "align": "left middle",
+             "font": {"family": "DejaVu Sans", "size": 30, "italic": true}},
+            {"name": "next", "kind": "text", "rect": [20, 60, 40, 12], "text": "x",
+             "font": {"size": 9}}]}]})";
+    const SkinParseResult r = ParseSkin(skin, "t.skn");
+    ASSERT_TRUE(r.ok()) << r.error.toStdString();
+    SkinFormModel form = *r.model->Form("f");
+    SkinTextCache texts;
+    QImage shown(form.width, form.height, QImage::Format_ARGB32_Premultiplied);
+    const auto paintOver = [&](const QRegion& area) {
+        QPainter p(&shown);
+        p.setClipRegion(area);
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        p.fillRect(shown.rect(), Qt::transparent);
+        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        PaintSkinForm(p, *r.model, form, {nullptr, nullptr, &texts});
+    };
+    for (const QString& text : {QStringLiteral("Wjf"), QStringLiteral("jǺÅf"), QString()}) {
+        form.Find("right")->text = text;
+        form.Find("left")->text = text.isEmpty() ? QStringLiteral("jǺÅ") : text;
+        paintOver(QRect(0, 0, form.width, form.height));
+        ASSERT_EQ(shown, RenderSkinForm(*r.model, form));
+        // Small areas in rings around each box, from touching it to well clear of it.
+        for (const SkinElementModel& e : form.elements) {
+            const QRect box = Area(e);
+            for (int d = 1; d <= 24; d += 2) {
+                const QRect ring = box.adjusted(-d, -d, d, d);
+                for (int x = ring.left(); x <= ring.right(); x += 4) {
+                    paintOver(QRegion(x, ring.top(), 2, 2));
+                    paintOver(QRegion(x, ring.bottom() - 1, 2, 2));
+                }
+                for (int y = ring.top(); y <= ring.bottom(); y += 4) {
+                    paintOver(QRegion(ring.left(), y, 2, 2));
+                    paintOver(QRegion(ring.right() - 1, y, 2, 2));
+                }
+            }
+            EXPECT_EQ(shown, RenderSkinForm(*r.model, form))
+                << e.name.toStdString() << " with " << text.toStdString();
+        }
+    }
+}
+
 TEST(SkinPainter, ATiledImageRepeatsFromTheFormOriginWhateverItsSize) {
     // A 3x5 pattern with no two pixels alike, tiled over a box that starts off the pattern's
     // grid: each pixel must show the pattern at its position in the form.
