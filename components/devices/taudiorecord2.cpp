@@ -56,9 +56,9 @@ struct TAudioRecord2::Impl {
     std::int64_t startedMs = 0; // when the stream began to run
 
     // The audio read is measured in steps of kMeterStepMs, counted from the start of the
-    // capture. A complete step waits in `steps` until OnTimer shows it: at once as a rule, but
-    // when a fragment of the server brings several steps, the later ones follow one by one,
-    // kMeterStepMs apart, so the meters move as evenly as the audio came in.
+    // capture. A complete step waits in `steps` until OnTimer shows it: when a wake brings
+    // several steps, they follow one by one, kMeterStepMs apart, so the meters move as evenly as
+    // the audio came in (see ShowDueSteps).
     struct Step {
         std::int64_t frames = 0; // `current` at the step's end
         int left = 0, right = 0;
@@ -179,9 +179,12 @@ struct TAudioRecord2::Impl {
         emit q->OnTimer(shown.frames, shown.left, shown.right);
     }
 
-    // The steps that are due: everything but the latest fragment's later steps at once, in one
-    // event; when only a fragment's steps wait, the next of them once 50 ms have passed since the
-    // previous event (`waited`: `stepTimer` says they have). The others wait for `stepTimer`.
+    // The steps that are due. A server hands its fragments over in pieces of its own choosing
+    // (a null sink's monitor 80 ms, PipeWire its quantum), and the reader is woken about once per
+    // fragment, so a wake brings one to three steps or more. The steps are shown one by one, 50 ms
+    // apart (`waited`: `stepTimer` says the time has come), so the meters move evenly; at most a
+    // fragment and a half waits, what came before that is shown at once in one event. A stream
+    // that tells no fragment (the simulated server) has everything shown at once.
     void ShowDueSteps(bool waited) {
         if (steps.empty()) {
             stepTimer.stop();
@@ -189,12 +192,12 @@ struct TAudioRecord2::Impl {
         }
         const std::int64_t stepFrames = StepEnd(0);
         const std::int64_t fragment = stream ? stream->FragmentFrames().now : 0;
-        const auto perFragment = static_cast<std::size_t>(
-            std::max<std::int64_t>(1, (fragment + stepFrames / 2) / stepFrames));
-        const std::size_t held = std::min(steps.size(), perFragment) - 1;
+        const auto most =
+            fragment > 0 ? static_cast<std::size_t>((fragment + stepFrames / 2) / stepFrames) + 1
+                         : std::size_t{0};
         const std::int64_t since = backend->NowMs() - lastTimerMs;
-        if (steps.size() > held + 1)
-            ShowSteps(steps.size() - held);
+        if (steps.size() > most + 1)
+            ShowSteps(steps.size() - most);
         else if (waited || since >= kTimerEventMs || framesShown == 0)
             ShowSteps(1);
         if (steps.empty()) {

@@ -141,7 +141,7 @@ template <typename Done> void SpinUntil(Done done, int ms = 1000) {
 // A server that hands audio over 100 ms at a time: the meters still move every 50 ms. The later
 // step of each fragment comes from the component's own timer, not before its 50 ms, and every
 // event's time is the end of the audio it shows. What piled up while the UI thread was busy is
-// shown at once, all but the last step, and a stop shows the rest.
+// shown at once, all but the last steps, and a stop shows the rest.
 TEST(RecordSim, AFragmentOfTwoStepsShowsThemFiftyMillisecondsApart) {
     auto sim = std::make_shared<SimulatedBackend>();
     sim->SetFragmentMs(100);
@@ -165,12 +165,14 @@ TEST(RecordSim, AFragmentOfTwoStepsShowsThemFiftyMillisecondsApart) {
         EXPECT_NEAR(r.left.back(), 16383, 40);
     }
 
+    // A wake with more steps than a fragment and a half: the older ones at once, the last three
+    // one by one.
     r.samples.clear();
     sim->Elapse(1000);
     sim->Deliver();
-    EXPECT_EQ(r.samples, std::vector<qint64>{44100 * 14 / 10 - 2205});
-    SpinUntil([&] { return r.samples.size() == 2; });
-    EXPECT_EQ(r.samples.back(), 44100 * 14 / 10);
+    EXPECT_EQ(r.samples, std::vector<qint64>{44100 * 14 / 10 - 3 * 2205});
+    SpinUntil([&] { return r.samples.size() == 4; });
+    EXPECT_EQ(r.samples, (std::vector<qint64>{55125, 57330, 59535, 61740}));
 
     sim->Advance(100);
     sim->Elapse(30);
