@@ -255,6 +255,22 @@ void SetLe32(const std::string& path, std::uint64_t at, std::uint64_t v) {
     ::close(fd);
 }
 
+// A second of the tone as an 8 kHz mono WAV recording.
+void WriteShortWav(const std::string& path) {
+    TAudioFile2 w;
+    w.SetPcmFormat(8000, 1, 16);
+    WriteTone(w, path, 1.0);
+    w.CloseFile();
+}
+
+// Makes the WAV at `path`, whose samples start at `dataAt`, `data` bytes of samples long: a
+// sparse stretch after what it holds, with the RIFF and data sizes to match.
+void StretchWav(const std::string& path, std::size_t dataAt, std::uint64_t data) {
+    ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(dataAt + data)), 0);
+    SetLe32(path, 4, dataAt - 8 + data);
+    SetLe32(path, dataAt - 4, data);
+}
+
 struct stat Stat(const std::string& path) {
     struct stat st {};
     ::stat(path.c_str(), &st);
@@ -267,15 +283,10 @@ TEST(AudioTags, AWavAtTheRiffLimitKeepsItsSizesAndItsSamples) {
     // The largest plain RIFF recording still has room for the longest tags; a larger RIFF file
     // from elsewhere is refused unchanged. The samples are a sparse stretch after a second of tone.
     const std::string path = TempDir() + "/riff_limit.wav";
-    TAudioFile2 w;
-    w.SetPcmFormat(8000, 1, 16);
-    WriteTone(w, path, 1.0);
-    w.CloseFile();
+    WriteShortWav(path);
     const std::size_t dataAt = Head(path, 4096).find("data") + 8;
     const std::uint64_t data = WavEncoder::DefaultRf64Threshold() & ~std::uint64_t{1};
-    ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(dataAt + data)), 0);
-    SetLe32(path, 4, dataAt - 8 + data);
-    SetLe32(path, dataAt - 4, data);
+    StretchWav(path, dataAt, data);
     const std::string before = Head(path, dataAt + 16000);
 
     TAudioInformation2 longest = LongestTags();
@@ -298,9 +309,7 @@ TEST(AudioTags, AWavAtTheRiffLimitKeepsItsSizesAndItsSamples) {
         std::ofstream out(foreign, std::ios::binary);
         out << header;
     }
-    ASSERT_EQ(::truncate(foreign.c_str(), static_cast<off_t>(dataAt + foreignData)), 0);
-    SetLe32(foreign, 4, dataAt - 8 + foreignData);
-    SetLe32(foreign, dataAt - 4, foreignData);
+    StretchWav(foreign, dataAt, foreignData);
     const std::string foreignBefore = Head(foreign, dataAt);
     TAudioInformation2 t = Tags();
     EXPECT_THROW(t.WriteTags(QString::fromStdString(foreign)), ComponentError);
@@ -314,10 +323,7 @@ TEST(AudioTags, AWavWhoseTagsDoNotFitOnTheDiskIsReportedAndLeftAsItWas) {
     // The disk fills up while TagLib appends the tag chunks (a file size limit stands in for it):
     // TagLib sees no failed write, but the tags are not in the file.
     const std::string path = TempDir() + "/fulldisk.wav";
-    TAudioFile2 w;
-    w.SetPcmFormat(8000, 1, 16);
-    WriteTone(w, path, 1.0);
-    w.CloseFile();
+    WriteShortWav(path);
     const std::string before = Slurp(path);
     TAudioInformation2 t = Tags();
     rlimit old{};
