@@ -1,14 +1,33 @@
 #include "appstate.h"
 
 QString FormatElapsed(std::int64_t ms) {
+    // Built digit by digit: the recording display asks for it 20 times a second, and
+    // QString::asprintf cost more than everything else in that step.
     if (ms < 0)
         ms = 0;
     const std::int64_t seconds = ms / 1000;
-    const std::int64_t h = seconds / 3600;
-    const std::int64_t m = (seconds - h * 3600) / 60;
-    const std::int64_t s = seconds % 60;
-    return QString::asprintf("%.2lld:%.2lld:%.2lld", static_cast<long long>(h),
-                             static_cast<long long>(m), static_cast<long long>(s));
+    std::int64_t h = seconds / 3600;
+    const int m = static_cast<int>(seconds / 60 % 60);
+    const int s = static_cast<int>(seconds % 60);
+    char digits[32];
+    int at = static_cast<int>(sizeof digits);
+    const auto two = [&](int v) {
+        digits[--at] = static_cast<char>('0' + v % 10);
+        digits[--at] = static_cast<char>('0' + v / 10);
+    };
+    two(s);
+    digits[--at] = ':';
+    two(m);
+    digits[--at] = ':';
+    int hourDigits = 0;
+    do {
+        digits[--at] = static_cast<char>('0' + h % 10);
+        h /= 10;
+        ++hourDigits;
+    } while (h > 0);
+    if (hourDigits < 2)
+        digits[--at] = '0';
+    return QString::fromLatin1(digits + at, static_cast<qsizetype>(sizeof digits) - at);
 }
 
 std::int64_t MulDiv(std::int64_t a, std::int64_t b, std::int64_t c) {

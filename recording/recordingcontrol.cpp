@@ -344,10 +344,12 @@ void RecordingControl::WriteRecordedBlock() {
     }
 
     const QString& path = p_.state.out_file_name;
+    // One stat answers both: the size first, then whether the file is there from what it read.
     const QFileInfo info(path);
+    const qint64 bytes = info.size();
     if (!info.exists())
         throw ComponentError("Cannot read the size of " + path.toStdString() +
                              ": the file is gone");
-    const std::int64_t kb = static_cast<std::int64_t>(info.size()) / 1024;
+    const std::int64_t kb = static_cast<std::int64_t>(bytes) / 1024;
     p_.display.SetText("s_sizeson", QString::number(kb) + " KB");
 }

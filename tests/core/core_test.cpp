@@ -1,6 +1,7 @@
 #include "appstate.h"
 
 #include <gtest/gtest.h>
+#include <limits>
 
 TEST(ElapsedText, HoursMinutesSecondsAndLongRecordings) {
     EXPECT_EQ(FormatElapsed(0), "00:00:00");
@@ -10,6 +11,9 @@ TEST(ElapsedText, HoursMinutesSecondsAndLongRecordings) {
     EXPECT_EQ(FormatElapsed(100LL * 3600 * 1000), "100:00:00");
     // 14 hours at 44.1 kHz is past 2^31 frames; the text must not wrap.
     EXPECT_EQ(FormatElapsed(14LL * 3600 * 1000), "14:00:00");
+    EXPECT_EQ(FormatElapsed((9 * 3600 + 59 * 60 + 59) * 1000LL + 999), "09:59:59");
+    EXPECT_EQ(FormatElapsed(-1), "00:00:00");
+    EXPECT_EQ(FormatElapsed(std::numeric_limits<std::int64_t>::max()), "2562047788015:12:55");
 }
 
 TEST(MulDivRounding, MatchesTheWindowsFunction) {
