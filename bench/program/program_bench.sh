@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
 # The whole program as a user runs it: the real binary under Xvfb, the default skin, fresh
 # settings, the sound server PULSE_SERVER names (its default source a steady 440 Hz tone, see
-# scripts/test-devices.sh). For each state it measures, over SECONDS, the CPU share from
-# /proc/PID/stat and the wake-ups per second as the sum of every thread's voluntary and
-# involuntary context switches; beside it, in the same run, the command-line tools doing the
-# same work: `parec | lame -b 128 -q 9` while recording, `paplay` and `ffplay -nodisp` on the
-# same file while playing.
+# scripts/test-devices.sh). For each state it measures, over SECONDS, the CPU share and the
+# wake-ups per second as the sum of every thread's voluntary and involuntary context switches;
+# beside it, in the same run, the command-line tools doing the same work: `parec | lame -b 128
+# -q 9` while recording, `paplay` and `ffplay -nodisp` on the same file while playing.
+# The CPU time is each thread's run time in nanoseconds (/proc/PID/task/TID/schedstat), the
+# figure /proc/PID/stat rounds down to whole clock ticks: at 1 % CPU a 25 s run is only about 25
+# ticks, and the rounding of each process's user and system time alone moved a ratio by up to
+# a sixth. Recording is measured in ROUNDS rounds (3 unless set in the environment), each round
+# the program and then the reference for SECONDS, so that both meet the same moments of a busy
+# machine; the ratio is that of the sums.
 #   bench/program/program_bench.sh PROGRAM [SECONDS]
 # PROGRAM is the built tarno-recorder (its skin beside it). Needs Xvfb, xdotool, parec, lame,
 # paplay, ffmpeg and ffplay. Prints one table and the ratios against the targets.
@@ -13,7 +18,7 @@ set -euo pipefail
 program=${1:?path of the tarno-recorder binary}
 seconds=${2:-20}
 : "${PULSE_SERVER:?PULSE_SERVER names the sound server}"
-hz=$(getconf CLK_TCK)
+rounds=${ROUNDS:-3}
 
 work=$(mktemp -d /tmp/tarno-program-bench-XXXXXX)
 pids=()
@@ -54,14 +59,12 @@ mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 unset QT_QPA_PLATFORM
 
-# CPU ticks and context switches of the processes given, summed over all their threads.
-ticks() { # pid...
-  local total=0 p
+# Run time in nanoseconds of the processes given, summed over all their threads.
+cpu_ns() { # pid...
+  local p
   for p in "$@"; do
-    [ -r "/proc/$p/stat" ] || continue
-    total=$((total + $(sed -E 's/^.*\) //' "/proc/$p/stat" | awk '{print $12 + $13}')))
-  done
-  echo "$total"
+    cat /proc/"$p"/task/*/schedstat 2>/dev/null || true
+  done | awk '{s += $1} END{printf "%.0f\n", s + 0}'
 }
 switches() { # pid...
   local total=0 p
@@ -71,14 +74,22 @@ switches() { # pid...
   done
   echo "$total"
 }
+# Measures the processes for `seconds`; prints "run_time_ns switches elapsed_s".
+measure_raw() { # pid...
+  local c0 s0 start c1 s1 end
+  c0=$(cpu_ns "$@"); s0=$(switches "$@"); start=$(date +%s.%N)
+  sleep "$seconds"
+  c1=$(cpu_ns "$@"); s1=$(switches "$@"); end=$(date +%s.%N)
+  awk -v a="$start" -v b="$end" -v c="$((c1 - c0))" -v s="$((s1 - s0))" \
+    'BEGIN { printf "%.0f %d %.3f\n", c, s, b - a }'
+}
+# "wakeups_per_s cpu_percent" of one or more measure_raw lines added up.
+rate() { # lines
+  awk '{c += $1; s += $2; t += $3} END { printf "%.1f %.2f\n", s / t, 100 * c / 1e9 / t }' <<<"$1"
+}
 # Measures the processes for `seconds`; prints "wakeups_per_s cpu_percent".
 measure() { # pid...
-  local t0 s0 start t1 s1 end
-  t0=$(ticks "$@"); s0=$(switches "$@"); start=$(date +%s.%N)
-  sleep "$seconds"
-  t1=$(ticks "$@"); s1=$(switches "$@"); end=$(date +%s.%N)
-  awk -v a="$start" -v b="$end" -v t="$((t1 - t0))" -v s="$((s1 - s0))" -v hz="$hz" \
-    'BEGIN { dt = b - a; printf "%.1f %.2f\n", s / dt, 100 * t / hz / dt }'
+  rate "$(measure_raw "$@")"
 }
 # Wake-ups per second of each thread of `pid` over 5 s, one line: "name n, name n".
 threads() { # pid
@@ -122,31 +133,45 @@ key() { # key name
 }
 sleep 2
 
-printf '%-34s %-30s %10s %8s\n' "state (${seconds} s each)" "process" "wakeups/s" "CPU %"
+printf '%-34s %-30s %10s %8s\n' "state (${seconds} s each, recording ${rounds}x)" "process" "wakeups/s" "CPU %"
 row "idle, no schedule" "tarno-recorder" "$(measure "$app")"
 
-key F7
-sleep 2
-row "recording MP3 (fresh settings)" "tarno-recorder" "$(measure "$app")"
-echo "  its threads (wake-ups/s): $(threads "$app")"
-sleep 5 # the recording outlasts the playing measurements below
-key F10
-sleep 2
-recording=$(find "$HOME" -type f -name '*.mp3' | head -1)
+# Recording, in rounds: the program records (F7) and is measured, stops (F10), then the
+# reference records the same source and is measured; never both at once, since a second
+# capture of the source changes how the server cuts the audio for both.
+prog_lines="" ref_lines="" ratios=""
+for round in $(seq 1 "$rounds"); do
+  key F7
+  sleep 2
+  p=$(measure_raw "$app")
+  prog_lines+="$p"$'\n'
+  [ "$round" = 1 ] && threads_line=$(threads "$app")
+  sleep 5 # each recording outlasts the playing measurements below
+  key F10
+  sleep 1
+  sh -c 'exec parec --format=s16le --rate=44100 --channels=2 --latency-msec=50' |
+    lame -r -s 44.1 -b 128 -q 9 - "$work/reference.mp3" >/dev/null 2>&1 &
+  sleep 1
+  ref=$(pgrep -f "parec --format=s16le --rate=44100" | head -1)
+  lamepid=$(pgrep -f "lame -r -s 44.1 -b 128" | head -1)
+  r=$(measure_raw "$ref" "$lamepid")
+  ref_lines+="$r"$'\n'
+  kill "$ref" "$lamepid" 2>/dev/null || true
+  wait "$lamepid" 2>/dev/null || true
+  ratios+=$(awk -v p="$p" -v r="$r" 'BEGIN { split(p, a, " "); split(r, b, " ");
+    printf " %.2f", (a[1] / a[3]) / (b[1] / b[3]) }')
+  sleep 1
+done
+row "recording MP3 (fresh settings)" "tarno-recorder" "$(rate "${prog_lines%$'\n'}")"
+echo "  its threads (wake-ups/s): $threads_line"
+row "recording MP3 (fresh settings)" "parec | lame -b 128 -q 9" "$(rate "${ref_lines%$'\n'}")"
+echo "  CPU ratio of each round (program / parec | lame):$ratios"
+recording=$(find "$HOME" -type f -name '*.mp3' -printf '%s %p\n' | sort -rn | head -1 | cut -d' ' -f2-)
 if [ -z "$recording" ]; then
   echo "F7 and F10 left no recording; the program said:" >&2
   cat "$work/program.log" >&2
   exit 1
 fi
-
-# The reference recorder: the same source through parec into lame.
-sh -c 'exec parec --format=s16le --rate=44100 --channels=2 --latency-msec=50' |
-  lame -r -s 44.1 -b 128 -q 9 - "$work/reference.mp3" >/dev/null 2>&1 &
-sleep 1
-ref=$(pgrep -f "parec --format=s16le --rate=44100" | head -1)
-lamepid=$(pgrep -f "lame -r -s 44.1 -b 128" | head -1)
-row "recording MP3 (fresh settings)" "parec | lame -b 128 -q 9" "$(measure "$ref" "$lamepid")"
-kill "$ref" "$lamepid" 2>/dev/null || true
 
 key F8
 sleep 1
