@@ -25,6 +25,12 @@ constexpr int kMeterStepMs = 50;
 // margin shows a step per 50 ms fragment at once despite jitter.
 constexpr int kTimerEventMs = 45;
 const char* const kDefaultInputName = "Default input";
+// While the step timer reads the audio, a step that finds none waiting looks again this soon:
+// the fragment is due about now.
+constexpr int kLateFragmentRetryMs = 10;
+// The step timer stops reading after this long without audio (a paused or stalled server); the
+// sound thread's wakes take over again.
+constexpr std::int64_t kPaceIdleMs = 150;
 // The longest a stop waits for audio still in flight from the server.
 constexpr std::int64_t kInFlightWaitMs = 500;
 
@@ -69,6 +75,10 @@ struct TAudioRecord2::Impl {
     std::int64_t lastTimerMs = 0;
     std::int64_t framesShown = 0; // of the latest OnTimer
     QTimer stepTimer;             // single shot: the next held step is due
+    // While steps flow from a stream that hands over fragments, `stepTimer` reads the audio too
+    // and the sound thread's wakes are only counted (see ShowDueSteps): one wake-up per step.
+    bool pacing = false;
+    std::int64_t lastAudioMs = 0; // when ReadAll last found audio
     int errorCode = 0;
     std::string errorText;
     std::int64_t lostBefore = 0; // frames lost by streams already closed
@@ -146,6 +156,7 @@ struct TAudioRecord2::Impl {
             const std::size_t n = stream->Read(scratch.data(), scratch.size());
             if (n == 0)
                 break;
+            lastAudioMs = backend->NowMs();
             pending.insert(pending.end(), scratch.begin(), scratch.begin() + n);
             for (std::size_t at = 0; at < n;) {
                 const std::int64_t end = StepEnd(stepsMeasured);
@@ -185,27 +196,71 @@ struct TAudioRecord2::Impl {
     // apart (`waited`: `stepTimer` says the time has come), so the meters move evenly; at most a
     // fragment and a half waits, what came before that is shown at once in one event. A stream
     // that tells no fragment (the simulated server) has everything shown at once.
+    //
+    // Once steps wait for the timer, the timer reads the audio as well (`pacing`), and the sound
+    // thread's wakes are no longer listened to: a fragment that came between two steps would
+    // otherwise cost a wake-up of its own, often just before the step that shows it. A step that
+    // finds nothing to show looks again kLateFragmentRetryMs later, which puts the steps just
+    // after the fragments; after kPaceIdleMs without audio the wakes take over again.
     void ShowDueSteps(bool waited) {
-        if (steps.empty()) {
-            stepTimer.stop();
-            return;
-        }
         const std::int64_t stepFrames = StepEnd(0);
         const std::int64_t fragment = stream ? stream->FragmentFrames().now : 0;
-        const auto most =
-            fragment > 0 ? static_cast<std::size_t>((fragment + stepFrames / 2) / stepFrames) + 1
-                         : std::size_t{0};
-        const std::int64_t since = backend->NowMs() - lastTimerMs;
-        if (steps.size() > most + 1)
-            ShowSteps(steps.size() - most);
-        else if (waited || since >= kTimerEventMs || framesShown == 0)
-            ShowSteps(1);
+        bool shown = false;
+        if (!steps.empty()) {
+            const auto most =
+                fragment > 0
+                    ? static_cast<std::size_t>((fragment + stepFrames / 2) / stepFrames) + 1
+                    : std::size_t{0};
+            const std::int64_t since = backend->NowMs() - lastTimerMs;
+            if (steps.size() > most + 1) {
+                ShowSteps(steps.size() - most);
+                shown = true;
+            } else if (waited || since >= kTimerEventMs || framesShown == 0) {
+                ShowSteps(1);
+                shown = true;
+            }
+        }
+        const std::int64_t now = backend->NowMs();
+        if (stream && fragment > 0 && (pacing || !steps.empty())) {
+            if (!shown && steps.empty() && now - lastAudioMs > kPaceIdleMs) {
+                Pace(false);
+                stepTimer.stop();
+                return;
+            }
+            Pace(true);
+            const std::int64_t wait =
+                !shown && steps.empty() ? kLateFragmentRetryMs : kMeterStepMs - (now - lastTimerMs);
+            stepTimer.start(static_cast<int>(std::clamp<std::int64_t>(wait, 1, kMeterStepMs)));
+            return;
+        }
+        Pace(false);
         if (steps.empty()) {
             stepTimer.stop();
             return;
         }
-        const std::int64_t wait = kMeterStepMs - (backend->NowMs() - lastTimerMs);
+        const std::int64_t wait = kMeterStepMs - (now - lastTimerMs);
         stepTimer.start(static_cast<int>(std::clamp<std::int64_t>(wait, 1, kMeterStepMs)));
+    }
+
+    void Pace(bool on) {
+        if (pacing == on)
+            return;
+        pacing = on;
+        wake->SetListening(!on);
+    }
+
+    // What `stepTimer` runs: the audio first while pacing, then the step that is due.
+    void OnStepTimer() {
+        if (!pacing) {
+            ShowDueSteps(true);
+            return;
+        }
+        if (processing) {
+            // A slot of this reader turns the event loop (a message box): look again later.
+            stepTimer.start(kMeterStepMs);
+            return;
+        }
+        Process(true);
     }
 
     // At a stop: everything read so far, the part of a step included, in one last OnTimer.
@@ -251,6 +306,7 @@ struct TAudioRecord2::Impl {
     }
 
     void CloseStream() {
+        Pace(false);
         if (!stream)
             return;
         lostBefore += stream->LostFrames();
@@ -272,7 +328,9 @@ struct TAudioRecord2::Impl {
         }
     }
 
-    void Process() {
+    // Reads and hands out what the stream has, then shows the steps that are due (`waited`: the
+    // step timer's turn).
+    void Process(bool waited) {
         if (processing || !stream)
             return;
         processing = true;
@@ -291,7 +349,7 @@ struct TAudioRecord2::Impl {
         if (!failure.empty())
             throw ComponentError(failure);
         if (stream)
-            ShowDueSteps(false);
+            ShowDueSteps(waited);
     }
 
     // What the event loop runs: the wake-ups, the held steps and the device watch.
@@ -304,14 +362,15 @@ TAudioRecord2::TAudioRecord2(std::shared_ptr<AudioBackend> backend, QObject* par
     : QObject(parent), d_(std::make_unique<Impl>()) {
     d_->q = this;
     d_->backend = std::move(backend);
-    d_->wake = std::make_unique<UiWake>([this]() { d_->FromEventLoop([this] { d_->Process(); }); });
+    d_->wake =
+        std::make_unique<UiWake>([this]() { d_->FromEventLoop([this] { d_->Process(false); }); });
     d_->devicesWake = std::make_unique<UiWake>(
         [this]() { d_->FromEventLoop([this] { emit OnDevicesChanged(); }); });
     d_->backend->WatchDevices(d_->devicesWake->Function());
     d_->stepTimer.setSingleShot(true);
     d_->stepTimer.setTimerType(Qt::PreciseTimer);
     connect(&d_->stepTimer, &QTimer::timeout, this,
-            [this]() { d_->FromEventLoop([this] { d_->ShowDueSteps(true); }); });
+            [this]() { d_->FromEventLoop([this] { d_->OnStepTimer(); }); });
 }
 
 TAudioRecord2::~TAudioRecord2() {
@@ -465,6 +524,7 @@ void TAudioRecord2::StartCapture() {
     d_->peaks.Take();
     d_->framesShown = 0;
     d_->lastTimerMs = d_->startedMs;
+    d_->lastAudioMs = d_->startedMs;
 }
 
 void TAudioRecord2::StopCapture() {

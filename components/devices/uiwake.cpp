@@ -16,6 +16,7 @@ struct UiWake::Channel {
     std::thread::id owner;
     // Owner thread only: where a wake on the owner thread goes; cleared when the UiWake dies.
     std::function<void()> direct;
+    bool listening = true; // owner thread only
 
     ~Channel() {
         if (fd >= 0)
@@ -23,7 +24,7 @@ struct UiWake::Channel {
     }
 
     void Signal() {
-        if (std::this_thread::get_id() == owner) {
+        if (std::this_thread::get_id() == owner && listening) {
             if (direct)
                 direct();
             return;
@@ -56,6 +57,11 @@ UiWake::~UiWake() {
 
 WakeFunction UiWake::Function() const {
     return [channel = channel_]() { channel->Signal(); };
+}
+
+void UiWake::SetListening(bool listening) {
+    channel_->listening = listening;
+    notifier_->setEnabled(listening);
 }
 
 void UiWake::OnReadable() {

@@ -29,6 +29,11 @@ public:
 
     WakeFunction Function() const;
 
+    // Owner thread only. While not listening, wakes are only counted, from any thread: `process`
+    // runs for them once listening again (the owner reads on a clock of its own meanwhile, so the
+    // wakes need not cost it an event each). Listening is the default.
+    void SetListening(bool listening);
+
     struct Channel; // the shared block: the eventfd and the owner thread
 
 private:
