@@ -160,21 +160,29 @@ constexpr std::size_t kNearAreas = 8;
 // True when a short plain text (the time, a size) fits `width` for certain, so that cutting it
 // to fit, which lays the text out, can be skipped: every letter is the font's own and printable,
 // and even the font's widest letter that many times fits.
-bool SurelyFits(const SkinTextCache::Font& font, double letterSpacing, const QString& text,
-                int width) {
+bool SurelyFits(SkinTextCache::Font& font, double letterSpacing, const QString& text, int width) {
     const double widest = font.widest + std::max(0.0, letterSpacing);
     if (text.size() * widest > width)
         return false;
     for (const QChar c : text)
-        if (c.unicode() < 0x20 || c.unicode() > 0x7e || !font.exact.inFont(c))
+        if (!font.Has(c))
             return false;
     return true;
 }
 
 } // namespace
 
-const SkinTextCache::Font& SkinTextCache::FontFor(const SkinFont& f) {
-    for (const Font& known : fonts_)
+bool SkinTextCache::Font::Has(QChar c) {
+    if (c.unicode() < 0x20 || c.unicode() > 0x7e)
+        return false;
+    signed char& known = has[c.unicode() - 0x20];
+    if (known == 0)
+        known = exact.inFont(c) ? 1 : -1;
+    return known > 0;
+}
+
+SkinTextCache::Font& SkinTextCache::FontFor(const SkinFont& f) {
+    for (Font& known : fonts_)
         if (known.skin == f)
             return known;
     // A form uses a handful of fonts; a program that keeps changing them starts afresh.
@@ -182,7 +190,7 @@ const SkinTextCache::Font& SkinTextCache::FontFor(const SkinFont& f) {
         fonts_.clear();
     const QFont font = MakeFont(f);
     const QFontMetricsF exact(font);
-    fonts_.push_back(Font{f, font, QFontMetrics(font), exact, exact.maxWidth()});
+    fonts_.push_back(Font{f, font, QFontMetrics(font), exact, exact.maxWidth(), {}});
     return fonts_.back();
 }
 
@@ -197,7 +205,7 @@ SkinTextCache::Layout SkinTextCache::LayOut(const SkinElementModel& e) {
     l.align = e.align;
     l.image = e.image;
     l.kind = e.kind;
-    const Font& font = FontFor(e.font);
+    Font& font = FontFor(e.font);
     l.qfont = font.font;
     const QRectF box = ToRectF(e.rect);
     l.textBox = box;
@@ -319,9 +327,7 @@ SkinTextCache::Layout& SkinTextCache::For(const SkinElementModel& element) {
     return layout;
 }
 
-bool SkinTextCache::Touches(const SkinElementModel& element, const QRectF& area,
-                            QPainter& painter) {
-    Layout& layout = For(element);
+bool SkinTextCache::Touches(Layout& layout, const QRectF& area, QPainter& painter) {
     if (!layout.reach.intersects(area))
         return false;
     if (layout.boxReach.intersects(area))
@@ -386,9 +392,9 @@ void PaintSkinForm(QPainter& p, const SkinModel& images, const SkinFormModel& fo
             continue;
         // Text and outlines may reach a little past the box: an element is drawn again wherever
         // its drawing may touch the area, so a neighbour's repaint keeps its edge.
-        if (!texts.Touches(e, dirty, p))
-            continue;
         SkinTextCache::Layout& layout = texts.For(e);
+        if (!texts.Touches(layout, dirty, p))
+            continue;
         if (e.kind == SkinKind::Slider) {
             PaintSlider(p, images, e, dirty);
             continue;

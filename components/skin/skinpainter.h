@@ -10,6 +10,7 @@
 #include <QRectF>
 #include <QRegion>
 #include <QString>
+#include <array>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -49,10 +50,10 @@ public:
     };
     // The element's layout, worked out again when it no longer fits the element.
     Layout& For(const SkinElementModel& element);
-    // Whether the element's drawing with `painter` may touch `area`. Where only the text's ink
-    // may, its glyphs' outlines tell, and where they come near, the text is drawn aside to see,
-    // once per text and area. Sets the painter's font.
-    bool Touches(const SkinElementModel& element, const QRectF& area, QPainter& painter);
+    // Whether drawing an element laid out as `layout` (an entry of this cache) with `painter`
+    // may touch `area`. Where only the text's ink may, its glyphs' outlines tell, and where they
+    // come near, the text is drawn aside to see, once per text and area. Sets the painter's font.
+    bool Touches(Layout& layout, const QRectF& area, QPainter& painter);
     void Clear() {
         layouts_.clear();
         fonts_.clear();
@@ -65,10 +66,13 @@ public:
         QFontMetrics metrics;
         QFontMetricsF exact;
         double widest = 0; // the widest letter's advance
+        // Whether the font has each printable ASCII letter: 0 not asked yet, 1 yes, -1 no.
+        std::array<signed char, 0x7f - 0x20> has{};
+        bool Has(QChar c);
     };
 
 private:
-    const Font& FontFor(const SkinFont& font);
+    Font& FontFor(const SkinFont& font);
     Layout LayOut(const SkinElementModel& e);
 
     std::unordered_map<const SkinElementModel*, Layout> layouts_;
