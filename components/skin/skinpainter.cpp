@@ -72,6 +72,40 @@ void FillPath(QPainter& p, const SkinModel& images, const QPainterPath& path, co
     }
 }
 
+// Fills `area`, a part of `box`, as FillPath fills the box there. A whole-pixel rectangle is
+// filled as one (a filled path is rasterised, at several times the cost).
+void FillArea(QPainter& p, const SkinModel& images, const QRectF& area, const QRectF& box,
+              const SkinFill& fill) {
+    if (QRectF(area.toRect()) == area) {
+        switch (fill.kind) {
+        case SkinFill::Kind::None:
+            return;
+        case SkinFill::Kind::Solid:
+            p.fillRect(area, fill.color);
+            return;
+        case SkinFill::Kind::Gradient: {
+            QLinearGradient g(box.topLeft(), fill.vertical ? box.bottomLeft() : box.topRight());
+            for (const auto& [at, color] : fill.stops)
+                g.setColorAt(at, color);
+            p.fillRect(area, QBrush(g));
+            return;
+        }
+        case SkinFill::Kind::Image:
+            if (fill.mode != SkinFill::ImageMode::Tile)
+                break;
+            const auto tile = images.tiles.find(fill.image);
+            const QImage* image =
+                tile != images.tiles.end() ? &tile->second : FindImage(images, fill.image);
+            if (image && !image->isNull())
+                p.fillRect(area & box, QBrush(*image));
+            return;
+        }
+    }
+    QPainterPath path;
+    path.addRect(area);
+    FillPath(p, images, path, box, fill);
+}
+
 // True when `area` lies in the straight part of a rounded box, at least `edge` from its sides:
 // there the box's outline and corners touch no pixel of the area.
 bool WellInside(const QRectF& area, const QRectF& box, double radius, double edge) {
@@ -88,9 +122,7 @@ void PaintBox(QPainter& p, const SkinModel& images, const QRectF& box, const Ski
     if (box.isEmpty())
         return;
     if (WellInside(dirty, box, look.radius, 0)) {
-        QPainterPath area;
-        area.addRect(dirty);
-        FillPath(p, images, area, box, look.fill);
+        FillArea(p, images, dirty, box, look.fill);
     } else {
         FillPath(p, images, BoxPath(box, look.radius), box, look.fill);
     }
@@ -125,52 +157,44 @@ constexpr double kEdge = 2;
 // How many areas near an element's text are remembered as touched by its ink or not.
 constexpr std::size_t kNearAreas = 8;
 
-// Whether a line of text drawn as PaintContents draws it leaves ink in `area`: drawn the same
-// way into a scratch picture of just that area (at the same fraction of a pixel) and looked at.
-// A line is cut to its box unless it fits, but a line that fits may still reach past it: a
-// slanted letter at either end, an accent above a capital. A font's metrics are not exact enough
-// to tell.
-bool InkIn(const QFont& font, const QRectF& box, int align, const QString& shown,
-           const QRectF& area) {
-    // A screen that draws text for its sub-pixels spreads each glyph a pixel more.
-    const QRect canvas = area.adjusted(-kEdge, -kEdge, kEdge, kEdge).toAlignedRect();
-    if (canvas.isEmpty())
-        return false;
-    QImage scratch(canvas.size(), QImage::Format_ARGB32_Premultiplied);
-    scratch.fill(Qt::transparent);
-    {
-        QPainter p(&scratch);
-        p.setRenderHint(QPainter::Antialiasing, true);
-        p.setRenderHint(QPainter::TextAntialiasing, true);
-        p.translate(-canvas.topLeft());
-        p.setFont(font);
-        p.setPen(Qt::white);
-        p.drawText(box, align | Qt::TextSingleLine, shown);
-    }
-    for (int y = 0; y < scratch.height(); ++y) {
-        const auto* row = reinterpret_cast<const QRgb*>(scratch.constScanLine(y));
-        for (int x = 0; x < scratch.width(); ++x)
-            if (qAlpha(row[x]) != 0)
-                return true;
-    }
-    return false;
-}
-
 // True when a short plain text (the time, a size) fits `width` for certain, so that cutting it
 // to fit, which lays the text out, can be skipped: every letter is the font's own and printable,
 // and even the font's widest letter that many times fits.
-bool SurelyFits(const QFont& font, double letterSpacing, const QString& text, int width) {
-    const QFontMetricsF fm(font);
-    const double widest = fm.maxWidth() + std::max(0.0, letterSpacing);
+bool SurelyFits(SkinTextCache::Font& font, double letterSpacing, const QString& text, int width) {
+    const double widest = font.widest + std::max(0.0, letterSpacing);
     if (text.size() * widest > width)
         return false;
     for (const QChar c : text)
-        if (c.unicode() < 0x20 || c.unicode() > 0x7e || !fm.inFont(c))
+        if (!font.Has(c))
             return false;
     return true;
 }
 
-SkinTextCache::Layout LayOut(const SkinElementModel& e) {
+} // namespace
+
+bool SkinTextCache::Font::Has(QChar c) {
+    if (c.unicode() < 0x20 || c.unicode() > 0x7e)
+        return false;
+    signed char& known = has[c.unicode() - 0x20];
+    if (known == 0)
+        known = exact.inFont(c) ? 1 : -1;
+    return known > 0;
+}
+
+SkinTextCache::Font& SkinTextCache::FontFor(const SkinFont& f) {
+    for (Font& known : fonts_)
+        if (known.skin == f)
+            return known;
+    // A form uses a handful of fonts; a program that keeps changing them starts afresh.
+    if (fonts_.size() >= 32)
+        fonts_.clear();
+    const QFont font = MakeFont(f);
+    const QFontMetricsF exact(font);
+    fonts_.push_back(Font{f, font, QFontMetrics(font), exact, exact.maxWidth(), {}});
+    return fonts_.back();
+}
+
+SkinTextCache::Layout SkinTextCache::LayOut(const SkinElementModel& e) {
     SkinTextCache::Layout l;
     l.laidOut = true;
     l.text = e.text;
@@ -181,7 +205,8 @@ SkinTextCache::Layout LayOut(const SkinElementModel& e) {
     l.align = e.align;
     l.image = e.image;
     l.kind = e.kind;
-    l.qfont = MakeFont(e.font);
+    Font& font = FontFor(e.font);
+    l.qfont = font.font;
     const QRectF box = ToRectF(e.rect);
     l.textBox = box;
     if (!e.icon.isEmpty()) {
@@ -192,7 +217,7 @@ SkinTextCache::Layout LayOut(const SkinElementModel& e) {
         } else {
             // Icon and label side by side, the pair centred in the box.
             const double gap = side * 0.35;
-            const double labelWidth = QFontMetrics(l.qfont).horizontalAdvance(e.text);
+            const double labelWidth = font.metrics.horizontalAdvance(e.text);
             const double total = std::min(box.width(), side + gap + std::ceil(labelWidth) + 1);
             const double x = box.left() + (box.width() - total) / 2;
             l.iconBox.moveCenter(QPointF(x + side / 2, box.center().y()));
@@ -210,15 +235,18 @@ SkinTextCache::Layout LayOut(const SkinElementModel& e) {
     if (!e.text.isEmpty() && !l.textBox.isEmpty()) {
         // One line, cut with an ellipsis when it does not fit: a long file name must not spill.
         const int width = static_cast<int>(std::ceil(l.textBox.width())) + 1;
-        l.shown = SurelyFits(l.qfont, e.font.letterSpacing, e.text, width)
-                      ? e.text
-                      : QFontMetrics(l.qfont).elidedText(e.text, Qt::ElideRight, width);
-        // Ink past the box stays within a letter's size of it (see InkIn).
+        l.line.Set(SurelyFits(font, e.font.letterSpacing, e.text, width)
+                       ? e.text
+                       : font.metrics.elidedText(e.text, Qt::ElideRight, width),
+                   l.textBox, e.align);
+        // Ink past the box stays within a letter's size of it (see Touches).
         const double em = std::max(l.qfont.pixelSize(), 1) + std::abs(e.font.letterSpacing);
         l.reach |= l.textBox.adjusted(-em - kEdge, -em - kEdge, em + kEdge, em + kEdge);
     }
     return l;
 }
+
+namespace {
 
 bool Fits(const SkinTextCache::Layout& l, const SkinElementModel& e) {
     return l.text == e.text && l.rect == e.rect && l.font == e.font && l.icon == e.icon &&
@@ -226,8 +254,7 @@ bool Fits(const SkinTextCache::Layout& l, const SkinElementModel& e) {
 }
 
 void PaintContents(QPainter& p, const SkinModel& images, const QRectF& box,
-                   const SkinElementModel& e, const SkinLook& look,
-                   const SkinTextCache::Layout& layout) {
+                   const SkinElementModel& e, const SkinLook& look, SkinTextCache::Layout& layout) {
     if (!e.image.isEmpty())
         if (const QImage* image = FindImage(images, e.image)) {
             p.save();
@@ -239,11 +266,11 @@ void PaintContents(QPainter& p, const SkinModel& images, const QRectF& box,
     const QColor fg = look.foreground.isValid() ? look.foreground : e.textColor;
     if (!e.icon.isEmpty())
         skinicons::Paint(p, e.icon, layout.iconBox, fg);
-    if (layout.shown.isEmpty())
+    if (layout.line.Text().isEmpty())
         return;
     p.setFont(layout.qfont);
     p.setPen(fg);
-    p.drawText(layout.textBox, e.align | Qt::TextSingleLine, layout.shown);
+    layout.line.Draw(p);
 }
 
 void PaintSlider(QPainter& p, const SkinModel& images, const SkinElementModel& s,
@@ -293,28 +320,32 @@ QPainterPath ShapePath(const SkinFormModel& form) {
 
 } // namespace
 
-const SkinTextCache::Layout& SkinTextCache::For(const SkinElementModel& element) {
+SkinTextCache::Layout& SkinTextCache::For(const SkinElementModel& element) {
     Layout& layout = layouts_[&element];
     if (!layout.laidOut || !Fits(layout, element))
         layout = LayOut(element);
     return layout;
 }
 
-bool SkinTextCache::Touches(const SkinElementModel& element, const QRectF& area) {
-    Layout& layout = layouts_[&element];
-    if (!layout.laidOut || !Fits(layout, element))
-        layout = LayOut(element);
+bool SkinTextCache::Touches(Layout& layout, const QRectF& area, QPainter& painter) {
     if (!layout.reach.intersects(area))
         return false;
     if (layout.boxReach.intersects(area))
         return true;
-    // Only the text may reach the area: look, once per text and area (the window repaints the
-    // same few areas over and over).
+    // Only the text may reach the area. A screen that draws text for its sub-pixels spreads each
+    // glyph a pixel more than the picture the ink is looked at in.
+    const QRect canvas =
+        (area & layout.reach).adjusted(-kEdge, -kEdge, kEdge, kEdge).toAlignedRect();
+    painter.setFont(layout.qfont);
+    const std::optional<QRectF> ink = layout.line.InkBounds(painter);
+    if (ink && !ink->intersects(canvas))
+        return false;
+    // Near the glyphs: look, once per text and area (the window repaints the same few areas
+    // over and over).
     for (const auto& [seen, touches] : layout.near)
         if (seen == area)
             return touches;
-    const bool touches =
-        InkIn(layout.qfont, layout.textBox, layout.align, layout.shown, area & layout.reach);
+    const bool touches = layout.line.InkIn(painter, canvas);
     if (layout.near.size() >= kNearAreas)
         layout.near.erase(layout.near.begin());
     layout.near.emplace_back(area, touches);
@@ -347,9 +378,7 @@ void PaintSkinForm(QPainter& p, const SkinModel& images, const SkinFormModel& fo
     }
     QPainterPath shape;
     if (inside) {
-        QPainterPath area;
-        area.addRect(dirty.toAlignedRect());
-        FillPath(p, images, area, all, form.background);
+        FillArea(p, images, dirty.toAlignedRect(), all, form.background);
     } else {
         shape = ShapePath(form);
         p.setClipPath(shape, Qt::IntersectClip);
@@ -363,9 +392,9 @@ void PaintSkinForm(QPainter& p, const SkinModel& images, const SkinFormModel& fo
             continue;
         // Text and outlines may reach a little past the box: an element is drawn again wherever
         // its drawing may touch the area, so a neighbour's repaint keeps its edge.
-        if (!texts.Touches(e, dirty))
+        SkinTextCache::Layout& layout = texts.For(e);
+        if (!texts.Touches(layout, dirty, p))
             continue;
-        const SkinTextCache::Layout& layout = texts.For(e);
         if (e.kind == SkinKind::Slider) {
             PaintSlider(p, images, e, dirty);
             continue;

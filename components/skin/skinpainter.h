@@ -1,12 +1,16 @@
 #pragma once
 
 #include "skinmodel.h"
+#include "skintextline.h"
 
 #include <QFont>
+#include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QRectF>
 #include <QRegion>
 #include <QString>
+#include <array>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -14,11 +18,13 @@
 class QPainter;
 
 // What the painter works out for an element's contents and keeps between paints: the font, where
-// the icon and the text go, the text as shown (cut with an ellipsis to fit) and the area the
-// element's drawing may cover. Each entry remembers what it was worked out from and is worked out
-// again when the element's text, font, box, icon or picture changes, so one cache can serve any
-// number of paints of one form. Keep one per window that repaints a form often; forget it (Clear)
-// when the window shows another form, as entries are found by the element's address.
+// the icon and the text go, the text as shown (cut with an ellipsis to fit) and laid out, and the
+// area the element's drawing may cover. Each entry remembers what it was worked out from and is
+// worked out again when the element's text, font, box, icon or picture changes, so one cache can
+// serve any number of paints of one form; a font and its metrics are kept while any element
+// uses it, so a new text in the same font is quick to lay out. Keep one per window that repaints
+// a form often; forget it (Clear) when the window shows another form, as entries are found by the
+// element's address.
 class SkinTextCache {
 public:
     struct Layout {
@@ -36,21 +42,41 @@ public:
         QFont qfont;
         QRectF iconBox; // empty without an icon
         QRectF textBox;
-        QString shown;
-        QRectF boxReach; // what the box, icon or picture may draw lies in here
-        QRectF reach;    // and the text's ink too, at most a letter's size past the box
+        SkinTextLine line; // the text as shown, in textBox
+        QRectF boxReach;   // what the box, icon or picture may draw lies in here
+        QRectF reach;      // and the text's ink too, at most a letter's size past the box
         // Areas outside the box but within reach, and whether the text's ink touches them.
         std::vector<std::pair<QRectF, bool>> near;
     };
     // The element's layout, worked out again when it no longer fits the element.
-    const Layout& For(const SkinElementModel& element);
-    // Whether the element's drawing may touch `area`. Where only the text's ink may, the text is
-    // drawn aside to see, once per text and area.
-    bool Touches(const SkinElementModel& element, const QRectF& area);
-    void Clear() { layouts_.clear(); }
+    Layout& For(const SkinElementModel& element);
+    // Whether drawing an element laid out as `layout` (an entry of this cache) with `painter`
+    // may touch `area`. Where only the text's ink may, its glyphs' outlines tell, and where they
+    // come near, the text is drawn aside to see, once per text and area. Sets the painter's font.
+    bool Touches(Layout& layout, const QRectF& area, QPainter& painter);
+    void Clear() {
+        layouts_.clear();
+        fonts_.clear();
+    }
+
+    // A skin font made a QFont, with what drawing and cutting texts in it needs.
+    struct Font {
+        SkinFont skin;
+        QFont font;
+        QFontMetrics metrics;
+        QFontMetricsF exact;
+        double widest = 0; // the widest letter's advance
+        // Whether the font has each printable ASCII letter: 0 not asked yet, 1 yes, -1 no.
+        std::array<signed char, 0x7f - 0x20> has{};
+        bool Has(QChar c);
+    };
 
 private:
+    Font& FontFor(const SkinFont& font);
+    Layout LayOut(const SkinElementModel& e);
+
     std::unordered_map<const SkinElementModel*, Layout> layouts_;
+    std::vector<Font> fonts_;
 };
 
 // Which elements the mouse is over or holding, for the hover and pressed looks of buttons, and
