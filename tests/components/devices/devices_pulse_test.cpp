@@ -14,6 +14,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -21,6 +22,7 @@
 #include <gtest/gtest.h>
 #include <numbers>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -81,26 +83,70 @@ protected:
 
 // Where a pure tone at `hz` breaks in `pcm`, from frame `from` on. A pure tone obeys
 // x[n+1] = 2 cos(w) x[n] - x[n-1] throughout, which a dropped or repeated stretch would break.
+//
+// The test microphones break now and then by themselves: on a busy machine a feeder runs dry and
+// the server mixes silence into the tone until it catches up. Such a break borders a stretch of
+// silence, which the tone never has (at half scale it stays that quiet for a frame at a zero
+// crossing), while audio lost or repeated on its way to the recording jumps from tone to tone.
+// Breaks next to a silence of the source are counted apart and fail nothing; the silence itself
+// is part of the recording, and the length checks see any frame missing from it.
 struct ToneBreaks {
-    std::size_t count = 0; // frames where the tone breaks
+    std::size_t count = 0; // frames where the tone breaks, away from the source's silences
     std::size_t worstAt = 0;
-    double worst = 0.0; // how far the worst frame strays, 0..2 of full scale
+    double worst = 0.0;             // how far the worst of those frames strays, 0..2 of full scale
+    std::size_t sourceSilences = 0; // silences of the source that broke the tone
 };
 ToneBreaks FindToneBreaks(const Block& pcm, const PcmFormat& f, double hz, std::size_t from) {
     const double k = 2.0 * std::cos(2.0 * std::numbers::pi * hz / f.rate);
     const std::size_t bpf = f.BytesPerFrame();
+    const std::size_t frames = pcm.size() / bpf;
     auto x = [&](std::size_t i) { return DecodeSample(f.type, pcm.data() + i * bpf); };
+    // Half a millisecond below 1/200 of full scale is a silence; a break up to a millisecond from
+    // one (the resampler spreads an edge over a few frames) is the source's.
+    const std::size_t minSilence = std::max(4, f.rate / 2000);
+    const std::size_t near = std::max(2, f.rate / 1000);
+    std::vector<bool> bySilence(frames, false);
     ToneBreaks b;
-    for (std::size_t i = std::max<std::size_t>(from, 1); i + 1 < pcm.size() / bpf; ++i) {
+    for (std::size_t i = 0, run = 0; i <= frames; ++i) {
+        if (i < frames && std::abs(x(i)) < 0.005) {
+            ++run;
+            continue;
+        }
+        if (run >= minSilence) {
+            b.sourceSilences += i > from ? 1 : 0;
+            const std::size_t first = i - run;
+            std::fill(
+                bySilence.begin() + static_cast<std::ptrdiff_t>(first - std::min(first, near)),
+                bySilence.begin() + static_cast<std::ptrdiff_t>(std::min(frames, i + near)), true);
+        }
+        run = 0;
+    }
+    for (std::size_t i = std::max<std::size_t>(from, 1); i + 1 < frames; ++i) {
         const double r = std::abs(x(i + 1) - k * x(i) + x(i - 1));
-        if (r > 0.02)
-            ++b.count;
+        if (r <= 0.02 || bySilence[i])
+            continue;
+        ++b.count;
         if (r > b.worst) {
             b.worst = r;
             b.worstAt = i;
         }
     }
     return b;
+}
+
+// How strongly `pcm` carries `hz` most of the time: the median of ToneLevel over 100 ms pieces,
+// from frame `from` on. A break of the source (see FindToneBreaks) shifts the tone's phase, which
+// over the whole recording could cancel the tone out; it only touches one piece here.
+double TypicalToneLevel(const Block& pcm, const PcmFormat& f, double hz, std::size_t from = 0) {
+    const std::size_t bpf = f.BytesPerFrame();
+    const std::size_t piece = std::max<std::size_t>(1, f.rate / 10) * bpf;
+    std::vector<double> levels;
+    for (std::size_t at = from * bpf; at + piece <= pcm.size(); at += piece)
+        levels.push_back(ToneLevel(Block(pcm.begin() + at, pcm.begin() + at + piece), f, hz));
+    if (levels.empty())
+        return ToneLevel(pcm, f, hz);
+    std::nth_element(levels.begin(), levels.begin() + levels.size() / 2, levels.end());
+    return levels[levels.size() / 2];
 }
 
 const QString kMic440 = "Monitor of Mic_440_Hz";
@@ -166,7 +212,7 @@ TEST_F(DevicesPulse, ThreeSecondsAtCdQualityAndAt800HzHoldTheClockAndCarryTheTon
         EXPECT_LE(cap.Frames() - shown, c.format.rate * 3 / 10);
         EXPECT_GT(cap.peak, 10000);
         EXPECT_EQ(cap.rec.LostFrames(), 0);
-        const double tone = ToneLevel(cap.data, c.format, c.tone);
+        const double tone = TypicalToneLevel(cap.data, c.format, c.tone);
         EXPECT_GT(tone, 0.1);
         EXPECT_LT(ToneLevel(cap.data, c.format, c.other), tone / 20);
     }
@@ -189,11 +235,12 @@ TEST_F(DevicesPulse, AStalledUiThreadLosesNoFrames) {
     // No frame is missing. The resamplers need a moment to settle, and pipewire-pulse hands a new
     // stream its first two quanta (2048 frames) from before the tone it then continues, so the
     // first 100 ms are left out.
-    const ToneBreaks breaks =
-        FindToneBreaks(cap.data, f, 440, std::max<std::size_t>(1000, f.rate / 10));
+    const std::size_t from = std::max<std::size_t>(1000, f.rate / 10);
+    const ToneBreaks breaks = FindToneBreaks(cap.data, f, 440, from);
     EXPECT_LT(breaks.worst, 0.02) << breaks.count << " breaks, the worst at frame "
-                                  << breaks.worstAt << " of " << cap.Frames();
-    EXPECT_GT(ToneLevel(cap.data, f, 440), 0.1);
+                                  << breaks.worstAt << " of " << cap.Frames() << " ("
+                                  << breaks.sourceSilences << " silences of the source)";
+    EXPECT_GT(TypicalToneLevel(cap.data, f, 440, from), 0.1);
 }
 
 // A capture asks the server for short fragments, so that its first audio comes at once, and for
@@ -228,7 +275,8 @@ TEST_F(DevicesPulse, ACaptureMovesFromShortFragmentsToLongOnesWithoutABreak) {
     // ends within the first few hundred frames.
     const ToneBreaks breaks = FindToneBreaks(data, f, 440, 1000);
     EXPECT_LT(breaks.worst, 0.02) << breaks.count << " breaks, the worst at frame "
-                                  << breaks.worstAt << " of " << data.size() / f.BytesPerFrame();
+                                  << breaks.worstAt << " of " << data.size() / f.BytesPerFrame()
+                                  << " (" << breaks.sourceSilences << " silences of the source)";
 }
 
 TEST_F(DevicesPulse, TwoSecondsPlayedIntoANullSinkAreHeardForTwoSecondsWithoutAGap) {
