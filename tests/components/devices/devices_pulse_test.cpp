@@ -170,22 +170,46 @@ public:
         const Block pcm = Sine(f, kHz, 0.5, std::size_t(f.rate) * 60);
         std::ofstream(tone, std::ios::binary)
             .write(reinterpret_cast<const char*>(pcm.data()), std::streamsize(pcm.size()));
+        // pipewire-pulse creates the sink after load-module has answered; a stream that asks for
+        // it before it is there plays into the default sink instead.
+        const std::string index = Await("sinks", 1, sink_.Name().toStdString(), 0);
+        if (index.empty())
+            return;
         feeder_ = std::make_unique<BackgroundTool>(std::vector<std::string>{
             "pacat", "--device=" + sink_.Name().toStdString(), "--raw", "--format=s16le",
             "--rate=44100", "--channels=2", "--latency-msec=200",
             "--client-name=tarno-test-steady-mic", tone});
+        playing_ = !Await("sink-inputs", 1, index, 0).empty();
         // A monitor hands out short counts for about the first second after its feeder starts.
         std::this_thread::sleep_for(std::chrono::seconds(2));
     }
 
-    bool Ok() const { return feeder_ != nullptr; }
+    bool Ok() const { return playing_; }
     std::string Monitor() const { return sink_.Monitor().toStdString(); }
     QString MonitorDescription() const { return sink_.MonitorDescription(); }
 
 private:
+    // Waits up to five seconds for a line of `pactl list short <what>` whose tab-separated column
+    // `column` is `value`; returns its column `result`, or nothing.
+    static std::string Await(const std::string& what, int column, const std::string& value,
+                             int result) {
+        for (int i = 0; i < 50; ++i) {
+            if (const auto out = RunTool({"pactl", "list", "short", what}))
+                for (const QString& line : QString::fromStdString(*out).split('\n')) {
+                    const QStringList cols = line.split('\t');
+                    if (cols.size() > std::max(column, result) &&
+                        cols[column].toStdString() == value)
+                        return cols[result].toStdString();
+                }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return {};
+    }
+
     PrivateSink sink_;
     QTemporaryDir dir_;
     std::unique_ptr<BackgroundTool> feeder_;
+    bool playing_ = false;
 };
 
 const QString kMic440 = "Monitor of Mic_440_Hz";
