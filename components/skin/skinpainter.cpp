@@ -36,6 +36,13 @@ const QImage* FindImage(const SkinModel& images, const QString& name) {
     return it == images.images.end() ? nullptr : &it->second;
 }
 
+QLinearGradient GradientOf(const QRectF& box, const SkinFill& fill) {
+    QLinearGradient g(box.topLeft(), fill.vertical ? box.bottomLeft() : box.topRight());
+    for (const auto& [at, color] : fill.stops)
+        g.setColorAt(at, color);
+    return g;
+}
+
 void FillPath(QPainter& p, const SkinModel& images, const QPainterPath& path, const QRectF& box,
               const SkinFill& fill) {
     switch (fill.kind) {
@@ -44,13 +51,9 @@ void FillPath(QPainter& p, const SkinModel& images, const QPainterPath& path, co
     case SkinFill::Kind::Solid:
         p.fillPath(path, fill.color);
         return;
-    case SkinFill::Kind::Gradient: {
-        QLinearGradient g(box.topLeft(), fill.vertical ? box.bottomLeft() : box.topRight());
-        for (const auto& [at, color] : fill.stops)
-            g.setColorAt(at, color);
-        p.fillPath(path, g);
+    case SkinFill::Kind::Gradient:
+        p.fillPath(path, GradientOf(box, fill));
         return;
-    }
     case SkinFill::Kind::Image: {
         const QImage* image = FindImage(images, fill.image);
         if (!image || image->isNull())
@@ -83,13 +86,9 @@ void FillArea(QPainter& p, const SkinModel& images, const QRectF& area, const QR
         case SkinFill::Kind::Solid:
             p.fillRect(area, fill.color);
             return;
-        case SkinFill::Kind::Gradient: {
-            QLinearGradient g(box.topLeft(), fill.vertical ? box.bottomLeft() : box.topRight());
-            for (const auto& [at, color] : fill.stops)
-                g.setColorAt(at, color);
-            p.fillRect(area, QBrush(g));
+        case SkinFill::Kind::Gradient:
+            p.fillRect(area, QBrush(GradientOf(box, fill)));
             return;
-        }
         case SkinFill::Kind::Image:
             if (fill.mode != SkinFill::ImageMode::Tile)
                 break;

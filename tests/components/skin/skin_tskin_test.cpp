@@ -233,8 +233,9 @@ TEST_F(SkinnedWindow, AMovedThumbRepaintsTheStretchItTravelledAndNothingElse) {
         const QRect area = painted.boundingRect();
         EXPECT_GE(area.top(), r.top) << "the file name above is not drawn again";
         EXPECT_LE(area.bottom(), r.bottom);
-        if (to - from < 3 * step)
+        if (to - from < 3 * step) {
             EXPECT_LT(area.width(), 3 * bar->Model()->thumbSize) << from << " to " << to;
+        }
     }
     // A change of the rectangle still repaints the whole element.
     recorder.painted = QRegion();
