@@ -5,6 +5,7 @@
 #include "audiobackend.h"
 #include "commandline.h"
 #include "datadir.h"
+#include "eventloop.h"
 #include "logindinhibitor.h"
 #include "programbuilder.h"
 #include "qtprompts.h"
@@ -38,9 +39,18 @@ int main(int argc, char** argv) {
     if (!env.contains("QT_XCB_NO_MITSHM"))
         qputenv("QT_XCB_NO_MITSHM", "1");
 
+    // Qt's own event loop rather than GLib's where nothing needs GLib's (eventloop.h). Only the
+    // main thread's loop is chosen here: the variable is taken back once the application exists,
+    // so that programs started from this one do not inherit it.
+    const bool plainLoop = PlainEventLoopIsSafe(env, GtkThemeInstalled(QtPluginFolders(env)));
+    if (plainLoop)
+        qputenv("QT_NO_GLIB", "1");
+
     // Qt sees no arguments: the command line above is all there is.
     int qtArgc = 1;
     TarnoApplication app(qtArgc, argv);
+    if (plainLoop)
+        qunsetenv("QT_NO_GLIB");
     app.setApplicationName("Tarno MP3 Recorder");
     app.setApplicationVersion(TARNO_VERSION);
     app.setDesktopFileName("tarno-recorder");
