@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -48,16 +49,15 @@ TEST(EventLoop, GlibStaysWhereverAGtkThemeCanBeChosenOrTheUserDecided) {
 TEST(EventLoop, AGtkThemeIsFoundInAnyPluginFolder) {
     QTemporaryDir root;
     const QString first = root.path() + "/first", second = root.path() + "/second";
-    QDir().mkpath(first + "/platformthemes");
     QDir().mkpath(second + "/platformthemes");
-    QFile other(first + "/platformthemes/libqxdgdesktopportal.so");
-    ASSERT_TRUE(other.open(QIODevice::WriteOnly));
-    other.close();
+    const auto touch = [](const QString& path) {
+        QDir().mkpath(QFileInfo(path).path());
+        return QFile(path).open(QIODevice::WriteOnly);
+    };
+    ASSERT_TRUE(touch(first + "/platformthemes/libqxdgdesktopportal.so"));
     EXPECT_FALSE(GtkThemeInstalled({first, second, root.path() + "/missing"}));
 
-    QFile gtk(second + "/platformthemes/libqgtk3.so");
-    ASSERT_TRUE(gtk.open(QIODevice::WriteOnly));
-    gtk.close();
+    ASSERT_TRUE(touch(second + "/platformthemes/libqgtk3.so"));
     EXPECT_TRUE(GtkThemeInstalled({first, second}));
     EXPECT_FALSE(GtkThemeInstalled({first}));
 
