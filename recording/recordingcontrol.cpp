@@ -351,5 +351,5 @@ void RecordingControl::WriteRecordedBlock() {
         throw ComponentError("Cannot read the size of " + path.toStdString() +
                              ": the file is gone");
     const std::int64_t kb = static_cast<std::int64_t>(bytes) / 1024;
-    p_.display.SetText("s_sizeson", QString::number(kb) + " KB");
+    p_.display.SetTextWithNextRedraw("s_sizeson", QString::number(kb) + " KB");
 }

@@ -21,6 +21,7 @@
 #include <QSlider>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -55,6 +56,9 @@ Tfm_main::Tfm_main(MainEnvironment env, MainPeers& peers, QWidget* parent)
     connect(&Skin1, &TSkin::OnMouseDown, this, &Tfm_main::Skin1MouseDown);
     connect(&Skin1, &TSkin::OnMouseUp, this, &Tfm_main::Skin1MouseUp);
     connect(&Skin1, &TSkin::OnMouseMove, this, &Tfm_main::Skin1MouseMove);
+    heldTextsDue_.setSingleShot(true);
+    heldTextsDue_.setInterval(1000);
+    connect(&heldTextsDue_, &QTimer::timeout, this, &Tfm_main::ShowHeldTexts);
 }
 
 Tfm_main::~Tfm_main() = default;
@@ -181,13 +185,44 @@ void Tfm_main::ApplicationEvents1Exception(const std::exception& e) {
 // --- Display ------------------------------------------------------------------------------
 
 void Tfm_main::SetText(const QString& element, const QString& text) {
+    std::erase_if(heldTexts_, [&](const auto& held) { return held.first == element; });
     // An element is drawn again only when what it shows changes: the time is set about 20
     // times a second and changes once.
-    if (SkinObject* e = Element(element); e != nullptr && e->SetText(text))
+    if (SkinObject* e = Element(element); e != nullptr && e->SetText(text)) {
+        ShowHeldTexts();
         e->Redraw();
+    }
+}
+
+void Tfm_main::SetTextWithNextRedraw(const QString& element, const QString& text) {
+    // Each repaint of the window costs about as much as a tenth of a second of MP3 encoding;
+    // the size, which changes with every block, is drawn together with the time.
+    SkinObject* e = Element(element);
+    if (e == nullptr)
+        return;
+    const auto held = std::find_if(heldTexts_.begin(), heldTexts_.end(),
+                                   [&](const auto& h) { return h.first == element; });
+    if (held != heldTexts_.end())
+        held->second = text;
+    else if (e->GetText() != text)
+        heldTexts_.emplace_back(element, text);
+    else
+        return;
+    if (!heldTextsDue_.isActive())
+        heldTextsDue_.start();
+}
+
+void Tfm_main::ShowHeldTexts() {
+    heldTextsDue_.stop();
+    for (const auto& [element, text] : std::exchange(heldTexts_, {}))
+        if (SkinObject* e = Element(element); e != nullptr && e->SetText(text))
+            e->Redraw();
 }
 
 QString Tfm_main::GetText(const QString& element) const {
+    for (const auto& [held, text] : heldTexts_)
+        if (held == element)
+            return text;
     SkinObject* e = Element(element);
     return e != nullptr ? e->GetText() : QString();
 }
@@ -195,8 +230,10 @@ QString Tfm_main::GetText(const QString& element) const {
 void Tfm_main::SetVisible(const QString& element, bool visible, bool redraw) {
     if (SkinObject* e = Element(element)) {
         e->SetVisible(visible);
-        if (redraw)
+        if (redraw) {
+            ShowHeldTexts();
             e->Redraw();
+        }
     }
 }
 
@@ -206,8 +243,10 @@ int Tfm_main::GetPosition(const QString& element) const {
 }
 
 void Tfm_main::SetPosition(const QString& element, int position) {
-    if (SkinObject* e = Element(element); e != nullptr && e->SetPosition(position))
+    if (SkinObject* e = Element(element); e != nullptr && e->SetPosition(position)) {
+        ShowHeldTexts();
         e->Redraw();
+    }
 }
 
 void Tfm_main::ShowDisplay(bool visible) {
@@ -238,6 +277,7 @@ void Tfm_main::SetProgressWidth(int position) {
         return;
     progress_rect.right = right;
     if (SkinObject* pb2 = Element("pb2")) {
+        ShowHeldTexts();
         pb2->SetRect(progress_rect);
         pb2->Redraw();
     }

@@ -11,10 +11,13 @@
 #include "taudiorecord2.h"
 #include "tskin.h"
 
+#include <QTimer>
 #include <QWidget>
 #include <exception>
 #include <map>
 #include <memory>
+#include <utility>
+#include <vector>
 
 class AudioBackend;
 class Prompts;
@@ -74,6 +77,7 @@ public:
 
     // Display
     void SetText(const QString& element, const QString& text) override;
+    void SetTextWithNextRedraw(const QString& element, const QString& text) override;
     QString GetText(const QString& element) const override;
     void SetVisible(const QString& element, bool visible, bool redraw) override;
     int GetPosition(const QString& element) const override;
@@ -137,6 +141,8 @@ protected:
 private:
     SkinObject* Element(const QString& name) const;
     FailureHandler ToHandler();
+    // Shows the texts SetTextWithNextRedraw holds; called before every other redraw.
+    void ShowHeldTexts();
 
     MainEnvironment env_;
     MainPeers& peers_;
@@ -144,4 +150,6 @@ private:
     SkinRect progress_rect;
     bool shownOnce_ = false;
     std::map<QString, SkinObject*> elements_;
+    std::vector<std::pair<QString, QString>> heldTexts_; // element, text
+    QTimer heldTextsDue_;
 };

@@ -13,6 +13,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <set>
+#include <string>
 #include <sys/resource.h>
 
 namespace {
@@ -406,6 +407,55 @@ TEST(MainSkin, TheDisplayRepaintedPieceByPieceShowsWhatAFullRepaintShows) {
         const QImage shown = QGuiApplication::primaryScreen()->grabWindow(m.winId()).toImage();
         EXPECT_EQ(Difference(shown, m.grab().toImage()), "") << change.what;
     }
+    m.StopRecording();
+}
+
+TEST(MainSkin, TheSizeWhileRecordingIsDrawnWithTheTimeOrASecondLater) {
+    // The size changes with every block, three times a second; it is drawn with the time so
+    // that it costs no repaint of its own, and never later than a second.
+    MainRig rig;
+    rig.Start();
+    Tfm_main& m = *rig.fm_main;
+    SkinObject* size = m.Skin1.GetSkinForm(&m)->FindObject("s_sizeson");
+    ASSERT_NE(size, nullptr);
+    const auto shows = [size] { return size->GetText().toStdString(); };
+    const auto shownMatchesFull = [&] {
+        Settle();
+        const QImage shown = QGuiApplication::primaryScreen()->grabWindow(m.winId()).toImage();
+        return Difference(shown, m.grab().toImage());
+    };
+    m.StartRecording();
+    const std::string before = shows();
+    rig.backend->Advance(400); // the first block is written, the time is still 00:00:00
+    const std::string written = m.GetText("s_sizeson").toStdString();
+    EXPECT_TRUE(written.ends_with(" KB")) << written;
+    EXPECT_NE(written, before);
+    EXPECT_EQ(shows(), before) << "drawn before the time changed";
+    rig.backend->Advance(700);
+    ASSERT_EQ(m.GetText("s_time").toStdString(), "00:00:01");
+    EXPECT_EQ(shows(), m.GetText("s_sizeson").toStdString());
+    EXPECT_EQ(shownMatchesFull(), "");
+
+    // Nothing else redraws (a pause): the size comes a second later.
+    m.SetTextWithNextRedraw("s_sizeson", "99 KB");
+    QEventLoop loop;
+    QTimer::singleShot(700, &loop, &QEventLoop::quit);
+    loop.exec();
+    EXPECT_NE(shows(), "99 KB");
+    QTimer::singleShot(500, &loop, &QEventLoop::quit);
+    loop.exec();
+    EXPECT_EQ(shows(), "99 KB");
+    EXPECT_EQ(shownMatchesFull(), "");
+
+    // A text set at once replaces the one held; a held text equal to what shows holds nothing.
+    m.SetTextWithNextRedraw("s_sizeson", "5 KB");
+    m.SetText("s_sizeson", "7 KB");
+    m.SetText("s_time", "00:00:09");
+    EXPECT_EQ(shows(), "7 KB");
+    EXPECT_EQ(m.GetText("s_sizeson").toStdString(), "7 KB");
+    m.SetTextWithNextRedraw("s_sizeson", "7 KB");
+    m.SetText("s_time", "00:00:10");
+    EXPECT_EQ(shows(), "7 KB");
     m.StopRecording();
 }
 
