@@ -13,9 +13,10 @@ public:
     // SetText on the element, then Redraw when the text changed. Unknown elements are ignored.
     virtual void SetText(const QString& element, const QString& text) = 0;
     // SetText for a value that changes several times a second (the size while recording): the
-    // element shows the new text with the display's next redraw of another element, or a second
-    // later at the latest, so that it costs no repaint of its own. A later SetText of the same
-    // element replaces the held text. GetText answers the new text at once.
+    // element shows the new text with the display's next redraw of another element (the time,
+    // once a second), or 1.25 s later at the latest, so that it costs no repaint of its own. A
+    // later SetText of the same element replaces the held text. GetText answers the new text at
+    // once.
     virtual void SetTextWithNextRedraw(const QString& element, const QString& text) {
         SetText(element, text);
     }

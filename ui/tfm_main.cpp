@@ -57,7 +57,8 @@ Tfm_main::Tfm_main(MainEnvironment env, MainPeers& peers, QWidget* parent)
     connect(&Skin1, &TSkin::OnMouseUp, this, &Tfm_main::Skin1MouseUp);
     connect(&Skin1, &TSkin::OnMouseMove, this, &Tfm_main::Skin1MouseMove);
     heldTextsDue_.setSingleShot(true);
-    heldTextsDue_.setInterval(1000);
+    // Longer than the time's second, which may come up to a meter step late.
+    heldTextsDue_.setInterval(1250);
     connect(&heldTextsDue_, &QTimer::timeout, this, &Tfm_main::ShowHeldTexts);
 }
 
