@@ -21,8 +21,8 @@
 #include <QSlider>
 #include <QTimer>
 #include <QUrl>
-#include <algorithm>
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -186,7 +186,7 @@ void Tfm_main::ApplicationEvents1Exception(const std::exception& e) {
 // --- Display ------------------------------------------------------------------------------
 
 void Tfm_main::SetText(const QString& element, const QString& text) {
-    std::erase_if(heldTexts_, [&](const auto& held) { return held.first == element; });
+    heldTexts_.erase(element);
     // An element is drawn again only when what it shows changes: the time is set about 20
     // times a second and changes once.
     if (SkinObject* e = Element(element); e != nullptr && e->SetText(text)) {
@@ -201,14 +201,9 @@ void Tfm_main::SetTextWithNextRedraw(const QString& element, const QString& text
     SkinObject* e = Element(element);
     if (e == nullptr)
         return;
-    const auto held = std::find_if(heldTexts_.begin(), heldTexts_.end(),
-                                   [&](const auto& h) { return h.first == element; });
-    if (held != heldTexts_.end())
-        held->second = text;
-    else if (e->GetText() != text)
-        heldTexts_.emplace_back(element, text);
-    else
+    if (!heldTexts_.contains(element) && e->GetText() == text)
         return;
+    heldTexts_[element] = text;
     if (!heldTextsDue_.isActive())
         heldTextsDue_.start();
 }
@@ -221,9 +216,8 @@ void Tfm_main::ShowHeldTexts() {
 }
 
 QString Tfm_main::GetText(const QString& element) const {
-    for (const auto& [held, text] : heldTexts_)
-        if (held == element)
-            return text;
+    if (const auto held = heldTexts_.find(element); held != heldTexts_.end())
+        return held->second;
     SkinObject* e = Element(element);
     return e != nullptr ? e->GetText() : QString();
 }

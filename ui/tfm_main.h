@@ -16,8 +16,6 @@
 #include <exception>
 #include <map>
 #include <memory>
-#include <utility>
-#include <vector>
 
 class AudioBackend;
 class Prompts;
@@ -150,6 +148,6 @@ private:
     SkinRect progress_rect;
     bool shownOnce_ = false;
     std::map<QString, SkinObject*> elements_;
-    std::vector<std::pair<QString, QString>> heldTexts_; // element, text
+    std::map<QString, QString> heldTexts_; // element, text
     QTimer heldTextsDue_;
 };
