@@ -2,6 +2,7 @@
 
 #include "componenterror.h"
 #include "filesink.h"
+#include "oggcommentpages.h"
 
 #include <QString>
 #include <algorithm>
@@ -30,7 +31,7 @@ void SetLe(std::uint8_t* p, std::uint64_t v, int bytes) {
 // The file being tagged, read and written with plain system calls.
 class TagFile {
 public:
-    explicit TagFile(const std::string& path) : path_(path) {
+    TagFile(const std::string& path, const TagWriteHook& hook) : path_(path), hook_(hook) {
         fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
         if (fd_ < 0)
             Fail();
@@ -67,6 +68,11 @@ public:
         return b;
     }
     void Write(std::uint64_t offset, const Bytes& b) {
+        if (hook_) {
+            hook_(offset, b);
+            size_ = std::max(size_, offset + b.size());
+            return;
+        }
         std::size_t done = 0;
         while (done < b.size()) {
             const ssize_t w =
@@ -78,6 +84,11 @@ public:
             done += static_cast<std::size_t>(w);
         }
         size_ = std::max(size_, offset + b.size());
+    }
+    // What was written so far reaches the disk before anything written later.
+    void Sync() {
+        if (!hook_ && ::fdatasync(fd_) != 0)
+            Fail();
     }
     void Truncate(std::uint64_t size) {
         if (::ftruncate(fd_, static_cast<off_t>(size)) != 0)
@@ -97,6 +108,7 @@ private:
     }
 
     std::string path_;
+    TagWriteHook hook_;
     int fd_ = -1;
     std::uint64_t size_ = 0;
 };
@@ -173,6 +185,16 @@ bool FindCommentPages(const Bytes& d, std::vector<OggPageAt>& pages, std::size_t
     return false;
 }
 
+// The file offset of byte `at` of the packet carried by `pages`.
+std::uint64_t PacketByteAt(const std::vector<OggPageAt>& pages, std::size_t at) {
+    for (const OggPageAt& p : pages) {
+        if (at < p.bodyLen)
+            return p.offset + p.headerLen + at;
+        at -= p.bodyLen;
+    }
+    return pages.back().offset + pages.back().headerLen + pages.back().bodyLen;
+}
+
 bool Ogg(TagFile& f, const TagValues& v) {
     // The headers sit in the first pages; the room is a few tens of kilobytes.
     const Bytes d = f.Read(0, 4 * VorbisCommentRoomBytes() + 65536);
@@ -198,22 +220,78 @@ bool Ogg(TagFile& f, const TagValues& v) {
     if (fresh.empty())
         return false;
     // The packet keeps its length, so every page keeps its segment table; the new bytes go into
-    // the same places and each page gets its checksum again. One write covers all the pages.
+    // the same places and each page gets its checksum again.
     const std::uint64_t start = pages.front().offset;
     const OggPageAt& last = pages.back();
-    Bytes out(d.begin() + static_cast<std::ptrdiff_t>(start),
-              d.begin() + static_cast<std::ptrdiff_t>(last.offset + last.headerLen + last.bodyLen));
-    std::size_t from = 0;
-    for (const OggPageAt& p : pages) {
-        std::uint8_t* header = out.data() + (p.offset - start);
-        std::uint8_t* body = header + p.headerLen;
-        const std::size_t n = std::min(fresh.size() - from, p.bodyLen);
-        std::memcpy(body, fresh.data() + from, n);
-        from += n;
-        ogg_page page{header, static_cast<long>(p.headerLen), body, static_cast<long>(p.bodyLen)};
-        ogg_page_checksum_set(&page);
+    const std::uint64_t end = last.offset + last.headerLen + last.bodyLen;
+    const Bytes old(d.begin() + static_cast<std::ptrdiff_t>(start),
+                    d.begin() + static_cast<std::ptrdiff_t>(end));
+    auto render = [&](const Bytes& bytes) {
+        Bytes out = old;
+        std::size_t from = 0;
+        for (const OggPageAt& p : pages) {
+            std::uint8_t* header = out.data() + (p.offset - start);
+            std::uint8_t* body = header + p.headerLen;
+            const std::size_t n = std::min(bytes.size() - from, p.bodyLen);
+            std::memcpy(body, bytes.data() + from, n);
+            from += n;
+            ogg_page page{header, static_cast<long>(p.headerLen), body,
+                          static_cast<long>(p.bodyLen)};
+            ogg_page_checksum_set(&page);
+        }
+        return out;
+    };
+    const Bytes out = render(fresh);
+
+    // Pages laid out by our encoder keep their checksums and bodies inside single blocks
+    // (oggcommentpages.h): written block by block, they are never torn. A file from before that
+    // layout gets one write of all its pages.
+    bool blockwise = true;
+    for (const OggPageAt& p : pages)
+        blockwise = blockwise && PageInOneBlock(p.offset, p.headerLen + p.bodyLen);
+    std::vector<std::uint64_t> changed;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const std::uint64_t block = (start + i) / kTagBlockBytes;
+        if (out[i] != old[i] && (changed.empty() || changed.back() != block))
+            changed.push_back(block);
     }
-    f.Write(start, out);
+    if (changed.empty())
+        return true;
+    if (!blockwise) {
+        f.Write(start, out);
+        return true;
+    }
+    auto writeBlock = [&](const Bytes& image, std::uint64_t block) {
+        const std::uint64_t from = std::max(start, block * kTagBlockBytes);
+        const std::uint64_t to = std::min(end, (block + 1) * kTagBlockBytes);
+        f.Write(from, Bytes(image.begin() + static_cast<std::ptrdiff_t>(from - start),
+                            image.begin() + static_cast<std::ptrdiff_t>(to - start)));
+    };
+    // The field count leads the fields. When more than its block changes, the count is first
+    // set to none (with the framing bit right after it, so the packet ends there whatever the
+    // later blocks hold), then the other blocks are written, then the count's block as it is to
+    // be: a reader that checks the comment packet (libvorbis does) never sees fields that run
+    // into bytes of the other version. Each step reaches the disk before the next.
+    const std::size_t countAt = 7 + 4 + vendor.size();
+    const std::uint64_t countBlock = PacketByteAt(pages, countAt) / kTagBlockBytes;
+    const bool countAlone = countAt + 5 <= fresh.size() &&
+                            PacketByteAt(pages, countAt + 4) / kTagBlockBytes == countBlock;
+    if (changed.size() == 1 || !countAlone) {
+        for (const std::uint64_t block : changed)
+            writeBlock(out, block);
+        return true;
+    }
+    Bytes cleared = fresh;
+    SetLe(cleared.data() + countAt, 0, 4);
+    cleared[countAt + 4] = 1;
+    writeBlock(render(cleared), countBlock);
+    f.Sync();
+    for (const std::uint64_t block : changed) {
+        if (block != countBlock)
+            writeBlock(out, block);
+    }
+    f.Sync();
+    writeBlock(out, countBlock);
     return true;
 }
 
@@ -285,10 +363,43 @@ bool Wma(TagFile& f, const TagValues& v) {
         if (p > end)
             return false;
     }
-    const Bytes objects = RenderAsfTagObjects(v, pad.at + pad.size - cd.at);
+    const std::size_t total = pad.at + pad.size - cd.at;
+    const Bytes objects = RenderAsfTagObjects(v, total);
     if (objects.empty())
         return false;
-    f.Write(cd.at, objects);
+    // The objects' sizes change with the values, and a write cut off between two blocks would
+    // leave sizes that run into the other version's bytes. So when more than one block changes,
+    // the room first becomes what it is with no values (an empty Content Description and
+    // Extended Content Description, then Padding over the rest: a few bytes, in one block),
+    // then everything after those few bytes is written (inside the padding until the end), then
+    // the few bytes as they are to be. Each step reaches the disk before the next.
+    const Bytes old(h.begin() + static_cast<std::ptrdiff_t>(cd.at),
+                    h.begin() + static_cast<std::ptrdiff_t>(cd.at + total));
+    std::vector<std::uint64_t> changed;
+    for (std::size_t i = 0; i < total; ++i) {
+        const std::uint64_t block = (cd.at + i) / kTagBlockBytes;
+        if (objects[i] != old[i] && (changed.empty() || changed.back() != block))
+            changed.push_back(block);
+    }
+    if (changed.empty())
+        return true;
+    const Bytes none = RenderAsfTagObjects(TagValues{}, total);
+    const std::size_t noneCd = Le(none.data() + 16, 8);
+    const std::size_t lead = noneCd + Le(none.data() + noneCd + 16, 8) + 24;
+    if (changed.size() == 1 || lead > total ||
+        cd.at / kTagBlockBytes != (cd.at + lead - 1) / kTagBlockBytes) {
+        f.Write(cd.at, objects);
+        return true;
+    }
+    auto part = [](const Bytes& b, std::size_t from, std::size_t to) {
+        return Bytes(b.begin() + static_cast<std::ptrdiff_t>(from),
+                     b.begin() + static_cast<std::ptrdiff_t>(to));
+    };
+    f.Write(cd.at, part(none, 0, lead));
+    f.Sync();
+    f.Write(cd.at + lead, part(objects, lead, total));
+    f.Sync();
+    f.Write(cd.at, part(objects, 0, lead));
     return true;
 }
 
@@ -352,7 +463,7 @@ bool Rf64(TagFile& f, const TagValues& v) {
 
 } // namespace
 
-bool WriteTagsInPlace(const std::string& path, const TagValues& values) {
+bool WriteTagsInPlace(const std::string& path, const TagValues& values, const TagWriteHook& hook) {
     const QString lower = QString::fromStdString(path).toLower();
     bool (*writer)(TagFile&, const TagValues&) = nullptr;
     if (lower.endsWith(".mp3"))
@@ -365,7 +476,7 @@ bool WriteTagsInPlace(const std::string& path, const TagValues& values) {
         writer = Rf64;
     if (writer == nullptr)
         return false;
-    TagFile f(path);
+    TagFile f(path, hook);
     if (!writer(f, values))
         return false;
     f.Close();

@@ -2,7 +2,10 @@
 
 #include "tagroom.h"
 
+#include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 // Writes the tags into the room a recording reserved for them, touching only the bytes of the
 // tag itself (in one write where the format keeps it at the front), so the audio never moves and
@@ -16,4 +19,15 @@
 // Returns false, having changed nothing, when the file has no such room (a file from elsewhere,
 // values too long, a plain RIFF WAV): the caller then tags the file another way. Raises
 // ComponentError "Cannot tag '<path>': <cause>" when the file cannot be read or written.
-bool WriteTagsInPlace(const std::string& path, const TagValues& values);
+//
+// An OGG written by our encoder is rewritten block by block (oggcommentpages.h), so that a kill
+// at any moment leaves every page whole and a comment packet every reader accepts. MP3 and WMA
+// keep the tag's size and layout fields where a cut-off write leaves them valid: readers skip a
+// tag or object by its size.
+//
+// `hook`, when set, receives each write (offset and bytes, in order) instead of the file: tests
+// use it to build every state a write cut off at a block boundary can leave.
+using TagWriteHook =
+    std::function<void(std::uint64_t offset, const std::vector<std::uint8_t>& bytes)>;
+bool WriteTagsInPlace(const std::string& path, const TagValues& values,
+                      const TagWriteHook& hook = {});

@@ -1,6 +1,7 @@
 #include "oggencoder.h"
 
 #include "componenterror.h"
+#include "oggcommentpages.h"
 #include "pcmconvert.h"
 #include "tagroom.h"
 
@@ -93,7 +94,8 @@ void OggEncoder::Open(const std::string& path) {
     vorbis_analysis_headerout(&st->vd, &st->vc, &header, &comments, &codebooks);
     // The comment packet carries room for the tags: the same fields libvorbis writes (its
     // vendor string, no comments yet) followed by zeros up to a fixed size. Alone on its pages,
-    // it can later be rewritten in place without touching a page of audio.
+    // it can later be rewritten in place without touching a page of audio; its pages are laid
+    // out so that such a rewrite cut off anywhere leaves whole pages (oggcommentpages.h).
     std::string vendor;
     bool onlyOurs = false;
     std::vector<std::uint8_t> room;
@@ -109,8 +111,19 @@ void OggEncoder::Open(const std::string& path) {
     sink_.Create(path);
     ogg_stream_packetin(&st_->os, &header);
     WritePages(true);
-    ogg_stream_packetin(&st_->os, &comments);
-    WritePages(true);
+    const std::vector<int> segments =
+        room.empty() ? std::vector<int>{} : CommentPageSegments(sink_.Position(), room.size());
+    if (!segments.empty()) {
+        const std::vector<std::uint8_t> pages =
+            RenderCommentPages(room, segments, static_cast<std::uint32_t>(st_->os.serialno),
+                               static_cast<std::uint32_t>(st_->os.pageno));
+        sink_.Write(pages.data(), pages.size());
+        st_->os.pageno += static_cast<long>(segments.size());
+        ++st_->os.packetno;
+    } else {
+        ogg_stream_packetin(&st_->os, &comments);
+        WritePages(true);
+    }
     ogg_stream_packetin(&st_->os, &codebooks);
     WritePages(true);
 }

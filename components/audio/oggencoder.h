@@ -8,7 +8,8 @@
 // Ogg Vorbis through libvorbisenc: managed bit rates (nominal, minimum, maximum in kbit/s) or VBR
 // quality (0..1000 meaning 0.0..1.0). Every Write ends with a page flush, so a killed program
 // leaves complete pages up to the last block. The comment header holds room for the tags on pages
-// of its own, so tagging the finished recording rewrites those pages only.
+// of its own, laid out so that tagging the finished recording rewrites those pages only and a
+// kill meanwhile never tears one (oggcommentpages.h).
 class OggEncoder : public AudioEncoder {
 public:
     struct Settings {

@@ -2,14 +2,19 @@
 // block, right after its creation as a file with a header, and during the stop (closing and
 // tagging) to its full length without a gap.
 #include "audiotestutil.h"
+#include "inplacetags.h"
+#include "oggcommentpages.h"
 #include "taudiofile2.h"
 #include "taudioinformation2.h"
 
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <ogg/ogg.h>
 #include <random>
+#include <set>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -179,6 +184,129 @@ TEST(AudioKill, KilledDuringTheStopDecodesToItsFullLengthWithoutAGap) {
             fc.configure(r);
             r.OpenForRead(QString::fromStdString(path), 0, 1);
             EXPECT_GE(ReadAll(r).Frames(), written - fc.rate / 5) << at << " with our reader";
+        }
+    }
+}
+
+TEST(AudioKill, ATagRewriteCutOffAtAnyBlockLeavesAFileThatDecodes) {
+    // A kill stops a write only between two aligned 4 KiB blocks of the file: the kernel copies
+    // it into the page cache block by block. Every state a rewrite of the tags can leave (the
+    // writes before it whole, the one under way up to each block boundary) decodes in full with
+    // no complaint, for tags that grow from none to the longest and shrink and grow again.
+    const std::string longest = QString(2047, QChar(0x2602)).toStdString();
+    const TagValues longValues{longest, "Artist", longest, longest, "Genre"};
+    const TagValues shortValues{"Al", "Ar", "", "Ti", ""};
+    std::set<std::string> done;
+    for (const FormatCase& fc : AllFormatCases()) {
+        // One case of each format that keeps room for its tags.
+        if ((fc.ext != ".mp3" && fc.ext != ".OGG" && fc.ext != ".wma") ||
+            !done.insert(fc.ext).second)
+            continue;
+        const std::string path = TempDir() + "/torn_tags_" + fc.name + fc.ext;
+        std::int64_t frames = 0;
+        {
+            TAudioFile2 f;
+            fc.configure(f);
+            frames = WriteTone(f, path, 1.0);
+            f.CloseFile();
+        }
+        int states = 0;
+        for (const TagValues* values : {&longValues, &shortValues, &longValues}) {
+            std::string image = Slurp(path);
+            std::vector<std::pair<std::uint64_t, std::vector<std::uint8_t>>> writes;
+            ASSERT_TRUE(
+                WriteTagsInPlace(path, *values,
+                                 [&](std::uint64_t offset, const std::vector<std::uint8_t>& bytes) {
+                                     writes.emplace_back(offset, bytes);
+                                 }))
+                << fc.name;
+            ASSERT_FALSE(writes.empty()) << fc.name;
+            for (const auto& [offset, bytes] : writes) {
+                ASSERT_LE(offset + bytes.size(), image.size()) << fc.name;
+                for (std::size_t done = 0; done < bytes.size();) {
+                    const std::size_t next = std::min<std::size_t>(
+                        bytes.size(), (offset + done) / 4096 * 4096 + 4096 - offset);
+                    std::copy(bytes.begin() + static_cast<std::ptrdiff_t>(done),
+                              bytes.begin() + static_cast<std::ptrdiff_t>(next),
+                              image.begin() + static_cast<std::ptrdiff_t>(offset + done));
+                    done = next;
+                    std::ofstream(path, std::ios::binary | std::ios::trunc) << image;
+                    ++states;
+                    const std::string at = fc.name + " cut at byte " +
+                                           std::to_string(offset + done) + " of a write at " +
+                                           std::to_string(offset);
+                    EXPECT_EQ(DecodeErrors(path), "") << at;
+                    TAudioFile2 r;
+                    fc.configure(r);
+                    r.OpenForRead(QString::fromStdString(path), 0, 1);
+                    EXPECT_GE(ReadAll(r).Frames(), frames - fc.rate / 5) << at;
+                    // libvorbis (through oggdec) refuses a comment packet whose fields run past
+                    // its end, where FFmpeg only skips them.
+                    if (fc.ext == ".OGG") {
+                        EXPECT_EQ(Shell("oggdec -Q -o /dev/null '" + path + "' 2>&1; echo $?"),
+                                  "0\n")
+                            << at;
+                    }
+                }
+            }
+        }
+        RecordProperty(fc.name + "_states", states);
+    }
+}
+
+TEST(AudioKill, EveryCommentPageKeepsItsChecksumAndBodyInOneBlock) {
+    // Our recordings' comment packet starts right after the 58-byte identification page. Any
+    // layout found, from any place in a block, must hold: every page read back by libogg, each
+    // with its checksum and body in one block, and the packet whole.
+    std::vector<std::pair<std::uint64_t, std::size_t>> cases;
+    for (const std::size_t length :
+         {std::size_t{1}, std::size_t{254}, std::size_t{255}, std::size_t{256}, std::size_t{4000},
+          std::size_t{9000}, VorbisCommentRoomBytes()})
+        cases.emplace_back(58, length);
+    for (std::uint64_t start = 0; start < kTagBlockBytes; start += 37)
+        cases.emplace_back(start, VorbisCommentRoomBytes());
+    for (const auto& [start, length] : cases) {
+        const std::vector<int> segments = CommentPageSegments(start, length);
+        if (start == 58) {
+            ASSERT_FALSE(segments.empty()) << length;
+        }
+        if (segments.empty())
+            continue;
+        {
+            std::vector<std::uint8_t> packet(length);
+            for (std::size_t i = 0; i < length; ++i)
+                packet[i] = static_cast<std::uint8_t>(i * 7);
+            const std::vector<std::uint8_t> pages = RenderCommentPages(packet, segments, 5, 0);
+            // Read back with libogg: one packet, the same bytes, every page in one block.
+            ogg_sync_state sync;
+            ogg_sync_init(&sync);
+            char* buffer = ogg_sync_buffer(&sync, static_cast<long>(pages.size()));
+            std::copy(pages.begin(), pages.end(), buffer);
+            ogg_sync_wrote(&sync, static_cast<long>(pages.size()));
+            ogg_stream_state stream;
+            ogg_stream_init(&stream, 5);
+            ogg_page page;
+            std::uint64_t at = start;
+            int count = 0;
+            while (ogg_sync_pageout(&sync, &page) == 1) {
+                const std::size_t size = static_cast<std::size_t>(page.header_len + page.body_len);
+                EXPECT_TRUE(PageInOneBlock(at, size)) << start << " " << length << " " << count;
+                EXPECT_EQ(ogg_page_pageno(&page), count);
+                at += size;
+                ++count;
+                ogg_stream_pagein(&stream, &page);
+            }
+            EXPECT_EQ(count, static_cast<int>(segments.size()));
+            EXPECT_EQ(at, start + pages.size());
+            ogg_packet out;
+            const int got = ogg_stream_packetout(&stream, &out);
+            EXPECT_EQ(got, 1) << start << " " << length;
+            if (got == 1) {
+                EXPECT_TRUE(
+                    std::equal(packet.begin(), packet.end(), out.packet, out.packet + out.bytes));
+            }
+            ogg_stream_clear(&stream);
+            ogg_sync_clear(&sync);
         }
     }
 }
