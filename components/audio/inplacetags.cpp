@@ -85,9 +85,16 @@ public:
         }
         size_ = std::max(size_, offset + b.size());
     }
-    // What was written so far reaches the disk before anything written later.
-    void Sync() {
-        if (!hook_ && ::fdatasync(fd_) != 0)
+    // What was written so far in the `length` bytes from `offset` goes to the disk before
+    // anything written later. Only that range: the stop does not wait for the writeback of the
+    // whole recording.
+    void Sync(std::uint64_t offset, std::uint64_t length) {
+        if (hook_)
+            return;
+        if (::sync_file_range(fd_, static_cast<off_t>(offset), static_cast<off_t>(length),
+                              SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
+                                  SYNC_FILE_RANGE_WAIT_AFTER) != 0 &&
+            errno != EINVAL && errno != ENOSYS && errno != ESPIPE)
             Fail();
     }
     void Truncate(std::uint64_t size) {
@@ -271,7 +278,7 @@ bool Ogg(TagFile& f, const TagValues& v) {
     // set to none (with the framing bit right after it, so the packet ends there whatever the
     // later blocks hold), then the other blocks are written, then the count's block as it is to
     // be: a reader that checks the comment packet (libvorbis does) never sees fields that run
-    // into bytes of the other version. Each step reaches the disk before the next.
+    // into bytes of the other version. Each step goes to the disk before the next is written.
     const std::size_t countAt = 7 + 4 + vendor.size();
     const std::uint64_t countBlock = PacketByteAt(pages, countAt) / kTagBlockBytes;
     const bool countAlone = countAt + 5 <= fresh.size() &&
@@ -285,12 +292,12 @@ bool Ogg(TagFile& f, const TagValues& v) {
     SetLe(cleared.data() + countAt, 0, 4);
     cleared[countAt + 4] = 1;
     writeBlock(render(cleared), countBlock);
-    f.Sync();
+    f.Sync(start, end - start);
     for (const std::uint64_t block : changed) {
         if (block != countBlock)
             writeBlock(out, block);
     }
-    f.Sync();
+    f.Sync(start, end - start);
     writeBlock(out, countBlock);
     return true;
 }
@@ -372,7 +379,7 @@ bool Wma(TagFile& f, const TagValues& v) {
     // the room first becomes what it is with no values (an empty Content Description and
     // Extended Content Description, then Padding over the rest: a few bytes, in one block),
     // then everything after those few bytes is written (inside the padding until the end), then
-    // the few bytes as they are to be. Each step reaches the disk before the next.
+    // the few bytes as they are to be. Each step goes to the disk before the next is written.
     const Bytes old(h.begin() + static_cast<std::ptrdiff_t>(cd.at),
                     h.begin() + static_cast<std::ptrdiff_t>(cd.at + total));
     std::vector<std::uint64_t> changed;
@@ -396,9 +403,9 @@ bool Wma(TagFile& f, const TagValues& v) {
                      b.begin() + static_cast<std::ptrdiff_t>(to));
     };
     f.Write(cd.at, part(none, 0, lead));
-    f.Sync();
+    f.Sync(cd.at, total);
     f.Write(cd.at + lead, part(objects, lead, total));
-    f.Sync();
+    f.Sync(cd.at, total);
     f.Write(cd.at, part(objects, 0, lead));
     return true;
 }
