@@ -7,8 +7,10 @@
 #include <QString>
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <ogg/ogg.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,7 +30,29 @@ void SetLe(std::uint8_t* p, std::uint64_t v, int bytes) {
         p[i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
+Bytes Part(const Bytes& b, std::size_t from, std::size_t to) {
+    return Bytes(b.begin() + static_cast<std::ptrdiff_t>(from),
+                 b.begin() + static_cast<std::ptrdiff_t>(to));
+}
+
+// The aligned blocks of the file (kTagBlockBytes) in which `now`, to be written at `offset`
+// over `before`, differs from it; in ascending order.
+std::vector<std::uint64_t> ChangedBlocks(const Bytes& before, const Bytes& now,
+                                         std::uint64_t offset) {
+    std::vector<std::uint64_t> blocks;
+    for (std::size_t i = 0; i < now.size() && i < before.size(); ++i) {
+        const std::uint64_t block = (offset + i) / kTagBlockBytes;
+        if (now[i] != before[i] && (blocks.empty() || blocks.back() != block))
+            blocks.push_back(block);
+    }
+    return blocks;
+}
+
 // The file being tagged, read and written with plain system calls.
+std::size_t RoundUpToBlock(std::size_t n) {
+    return (n + kTagBlockBytes - 1) / kTagBlockBytes * kTagBlockBytes;
+}
+
 class TagFile {
 public:
     TagFile(const std::string& path, const TagWriteHook& hook) : path_(path), hook_(hook) {
@@ -73,10 +97,22 @@ public:
             size_ = std::max(size_, offset + b.size());
             return;
         }
+        // The bytes sit in memory at the same place within a page as in the file: a write that
+        // stays inside one block of the file then reads from one page of memory, and a fault on
+        // it comes before any byte is copied, never half-way through the block.
+        const std::size_t lead = static_cast<std::size_t>(offset % kTagBlockBytes);
+        std::unique_ptr<std::uint8_t, decltype(&std::free)> aligned(
+            static_cast<std::uint8_t*>(
+                std::aligned_alloc(kTagBlockBytes, RoundUpToBlock(lead + b.size()))),
+            &std::free);
+        if (!aligned)
+            Fail(ENOMEM);
+        std::memcpy(aligned.get() + lead, b.data(), b.size());
+        const std::uint8_t* data = aligned.get() + lead;
         std::size_t done = 0;
         while (done < b.size()) {
             const ssize_t w =
-                ::pwrite(fd_, b.data() + done, b.size() - done, static_cast<off_t>(offset + done));
+                ::pwrite(fd_, data + done, b.size() - done, static_cast<off_t>(offset + done));
             if (w < 0 && errno == EINTR)
                 continue;
             if (w <= 0)
@@ -85,9 +121,11 @@ public:
         }
         size_ = std::max(size_, offset + b.size());
     }
-    // What was written so far in the `length` bytes from `offset` goes to the disk before
-    // anything written later. Only that range: the stop does not wait for the writeback of the
-    // whole recording.
+    // What was written so far in the `length` bytes from `offset` is handed to writeback and
+    // waited for, so that it goes out before anything written later. Only that range: the stop
+    // does not wait for the writeback of the whole recording. (A kill needs no such step: the
+    // page cache keeps the order. This orders the steps for a machine that loses power, short of
+    // the drive's own cache.)
     void Sync(std::uint64_t offset, std::uint64_t length) {
         if (hook_)
             return;
@@ -132,11 +170,25 @@ bool Mp3(TagFile& f, const TagValues& v) {
     if (!Id3HoldsOnlyOurFrames(old))
         return false;
     // The recording's frame index stays first, as it is.
-    const Bytes tag = RenderId3v2(v, size, Id3IndexFrame(old));
+    const Bytes index = Id3IndexFrame(old);
+    const Bytes tag = RenderId3v2(v, size, index);
     if (tag.empty())
         return false;
-    // Same size, same header: only the frames and the padding change.
-    f.Write(0, tag);
+    // Same size, same header: only the frames and the padding change. Readers skip the tag by its
+    // size, so the audio plays whatever a cut-off write leaves inside it. For the tags to stay
+    // readable too, when more than one block changes the first frame ID after the index is first
+    // zeroed (the frames end there for every reader), then everything after it is written, then
+    // the ID itself.
+    const std::size_t marker = 10 + index.size();
+    if (ChangedBlocks(old, tag, 0).size() <= 1 || marker + 4 > size) {
+        f.Write(0, tag);
+        return true;
+    }
+    f.Write(marker, Bytes(4, 0));
+    f.Sync(0, size);
+    f.Write(marker + 4, Part(tag, marker + 4, size));
+    f.Sync(0, size);
+    f.Write(marker, Part(tag, marker, marker + 4));
     return true;
 }
 
@@ -256,12 +308,7 @@ bool Ogg(TagFile& f, const TagValues& v) {
     bool blockwise = true;
     for (const OggPageAt& p : pages)
         blockwise = blockwise && PageInOneBlock(p.offset, p.headerLen + p.bodyLen);
-    std::vector<std::uint64_t> changed;
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        const std::uint64_t block = (start + i) / kTagBlockBytes;
-        if (out[i] != old[i] && (changed.empty() || changed.back() != block))
-            changed.push_back(block);
-    }
+    const std::vector<std::uint64_t> changed = ChangedBlocks(old, out, start);
     if (changed.empty())
         return true;
     if (!blockwise) {
@@ -271,8 +318,7 @@ bool Ogg(TagFile& f, const TagValues& v) {
     auto writeBlock = [&](const Bytes& image, std::uint64_t block) {
         const std::uint64_t from = std::max(start, block * kTagBlockBytes);
         const std::uint64_t to = std::min(end, (block + 1) * kTagBlockBytes);
-        f.Write(from, Bytes(image.begin() + static_cast<std::ptrdiff_t>(from - start),
-                            image.begin() + static_cast<std::ptrdiff_t>(to - start)));
+        f.Write(from, Part(image, from - start, to - start));
     };
     // The field count leads the fields. When more than its block changes, the count is first
     // set to none (with the framing bit right after it, so the packet ends there whatever the
@@ -283,6 +329,8 @@ bool Ogg(TagFile& f, const TagValues& v) {
     const std::uint64_t countBlock = PacketByteAt(pages, countAt) / kTagBlockBytes;
     const bool countAlone = countAt + 5 <= fresh.size() &&
                             PacketByteAt(pages, countAt + 4) / kTagBlockBytes == countBlock;
+    // A count that shares no block with the byte after it is never ours (it lies some 300 bytes
+    // into the first block): such a file gets its blocks in order, every page still whole.
     if (changed.size() == 1 || !countAlone) {
         for (const std::uint64_t block : changed)
             writeBlock(out, block);
@@ -382,31 +430,24 @@ bool Wma(TagFile& f, const TagValues& v) {
     // the few bytes as they are to be. Each step goes to the disk before the next is written.
     const Bytes old(h.begin() + static_cast<std::ptrdiff_t>(cd.at),
                     h.begin() + static_cast<std::ptrdiff_t>(cd.at + total));
-    std::vector<std::uint64_t> changed;
-    for (std::size_t i = 0; i < total; ++i) {
-        const std::uint64_t block = (cd.at + i) / kTagBlockBytes;
-        if (objects[i] != old[i] && (changed.empty() || changed.back() != block))
-            changed.push_back(block);
-    }
+    const std::vector<std::uint64_t> changed = ChangedBlocks(old, objects, cd.at);
     if (changed.empty())
         return true;
     const Bytes none = RenderAsfTagObjects(TagValues{}, total);
     const std::size_t noneCd = Le(none.data() + 16, 8);
     const std::size_t lead = noneCd + Le(none.data() + noneCd + 16, 8) + 24;
+    // Our recordings' room starts a few hundred bytes into the header, so those bytes never
+    // cross a block there; a file from elsewhere where they do gets one write.
     if (changed.size() == 1 || lead > total ||
         cd.at / kTagBlockBytes != (cd.at + lead - 1) / kTagBlockBytes) {
         f.Write(cd.at, objects);
         return true;
     }
-    auto part = [](const Bytes& b, std::size_t from, std::size_t to) {
-        return Bytes(b.begin() + static_cast<std::ptrdiff_t>(from),
-                     b.begin() + static_cast<std::ptrdiff_t>(to));
-    };
-    f.Write(cd.at, part(none, 0, lead));
+    f.Write(cd.at, Part(none, 0, lead));
     f.Sync(cd.at, total);
-    f.Write(cd.at + lead, part(objects, lead, total));
+    f.Write(cd.at + lead, Part(objects, lead, total));
     f.Sync(cd.at, total);
-    f.Write(cd.at, part(objects, 0, lead));
+    f.Write(cd.at, Part(objects, 0, lead));
     return true;
 }
 

@@ -134,10 +134,8 @@ bool Id3HoldsOnlyOurFrames(const Bytes& tag) {
             return false;
         at += 10 + size;
     }
-    // The rest must be padding.
-    for (; at < tag.size(); ++at)
-        if (tag[at] != 0)
-            return false;
+    // Readers stop at a frame ID that starts with a zero byte: what follows is padding to all of
+    // them, whatever it holds (a rewrite cut off part-way leaves bytes of older frames there).
     return true;
 }
 

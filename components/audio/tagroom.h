@@ -33,7 +33,7 @@ std::vector<std::uint8_t> RenderId3v2(const TagValues& v, std::size_t total,
 // The size of the ID3v2 tag at the start of `head` (header included, footer counted), 0 if none.
 std::size_t Id3TagSize(const std::uint8_t* head, std::size_t size);
 // Whether the ID3v2 tag in `tag` holds only frames RenderId3v2 writes (so rewriting it loses
-// nothing) and is well formed.
+// nothing) and is well formed. The frames end at the first frame ID starting with a zero byte.
 bool Id3HoldsOnlyOurFrames(const std::vector<std::uint8_t>& tag);
 // The frame index at the start of such a tag, whole (frame header included); empty if none.
 std::vector<std::uint8_t> Id3IndexFrame(const std::vector<std::uint8_t>& tag);
