@@ -48,11 +48,11 @@ std::vector<std::uint64_t> ChangedBlocks(const Bytes& before, const Bytes& now,
     return blocks;
 }
 
-// The file being tagged, read and written with plain system calls.
 std::size_t RoundUpToBlock(std::size_t n) {
     return (n + kTagBlockBytes - 1) / kTagBlockBytes * kTagBlockBytes;
 }
 
+// The file being tagged, read and written with plain system calls.
 class TagFile {
 public:
     TagFile(const std::string& path, const TagWriteHook& hook) : path_(path), hook_(hook) {
@@ -158,6 +158,19 @@ private:
     std::uint64_t size_ = 0;
 };
 
+// Writes `image` at `offset` in three steps, each handed to writeback before the next: `stub`
+// (a few bytes, in one block, that make the tag end right there, so the rest counts as padding),
+// then `image` after those bytes, then its own first bytes. A write cut off at any block
+// boundary leaves the old tag, a shorter one or the new one, never sizes that run into the other
+// version's bytes.
+void WriteStubFirst(TagFile& f, std::uint64_t offset, const Bytes& image, const Bytes& stub) {
+    f.Write(offset, stub);
+    f.Sync(offset, image.size());
+    f.Write(offset + stub.size(), Part(image, stub.size(), image.size()));
+    f.Sync(offset, image.size());
+    f.Write(offset, Part(image, 0, stub.size()));
+}
+
 // --- MP3 ---------------------------------------------------------------------------------------
 
 bool Mp3(TagFile& f, const TagValues& v) {
@@ -176,19 +189,14 @@ bool Mp3(TagFile& f, const TagValues& v) {
         return false;
     // Same size, same header: only the frames and the padding change. Readers skip the tag by its
     // size, so the audio plays whatever a cut-off write leaves inside it. For the tags to stay
-    // readable too, when more than one block changes the first frame ID after the index is first
-    // zeroed (the frames end there for every reader), then everything after it is written, then
-    // the ID itself.
+    // readable too, when more than one block changes the frames after the index are written
+    // behind a zeroed frame ID (the frames end there for every reader).
     const std::size_t marker = 10 + index.size();
     if (ChangedBlocks(old, tag, 0).size() <= 1 || marker + 4 > size) {
         f.Write(0, tag);
         return true;
     }
-    f.Write(marker, Bytes(4, 0));
-    f.Sync(0, size);
-    f.Write(marker + 4, Part(tag, marker + 4, size));
-    f.Sync(0, size);
-    f.Write(marker, Part(tag, marker, marker + 4));
+    WriteStubFirst(f, marker, Part(tag, marker, size), Bytes(4, 0));
     return true;
 }
 
@@ -424,10 +432,8 @@ bool Wma(TagFile& f, const TagValues& v) {
         return false;
     // The objects' sizes change with the values, and a write cut off between two blocks would
     // leave sizes that run into the other version's bytes. So when more than one block changes,
-    // the room first becomes what it is with no values (an empty Content Description and
-    // Extended Content Description, then Padding over the rest: a few bytes, in one block),
-    // then everything after those few bytes is written (inside the padding until the end), then
-    // the few bytes as they are to be. Each step goes to the disk before the next is written.
+    // the objects are written behind the room as it is with no values (an empty Content
+    // Description and Extended Content Description, then Padding over the rest).
     const Bytes old(h.begin() + static_cast<std::ptrdiff_t>(cd.at),
                     h.begin() + static_cast<std::ptrdiff_t>(cd.at + total));
     const std::vector<std::uint64_t> changed = ChangedBlocks(old, objects, cd.at);
@@ -443,11 +449,7 @@ bool Wma(TagFile& f, const TagValues& v) {
         f.Write(cd.at, objects);
         return true;
     }
-    f.Write(cd.at, Part(none, 0, lead));
-    f.Sync(cd.at, total);
-    f.Write(cd.at + lead, Part(objects, lead, total));
-    f.Sync(cd.at, total);
-    f.Write(cd.at, Part(objects, 0, lead));
+    WriteStubFirst(f, cd.at, objects, Part(none, 0, lead));
     return true;
 }
 
